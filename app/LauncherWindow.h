@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+
+namespace tarnvale {
+
+// One of the window's two bitmap bars: a position within a range. Workers change
+// it, then ask the window to RefreshProgress.
+class ProgressBar {
+public:
+    void SetRange(int range) { m_range.store(range); }
+    void SetPos(int pos) { m_pos.store(pos); }
+    int GetRange() const { return m_range.load(); }
+    int GetPos() const { return m_pos.load(); }
+
+private:
+    std::atomic<int> m_range{1};
+    std::atomic<int> m_pos{0};
+};
+
+// The percentage a bar shows: trunc(max(pos, 1) / max(range, 1) * 100).
+int ProgressPercent(int pos, int range);
+
+// The launcher window as the connect-server protocol and the update roads see it.
+// The Windows window implements it with its skinned dialog, the headless launcher
+// with a console view; tests record the calls. Implementations may be called from
+// worker threads and must repaint before returning.
+class LauncherWindow {
+public:
+    virtual ~LauncherWindow() = default;
+
+    virtual void SetStatusText(const char* text) = 0;
+    virtual void SetTitleText(const char* text) = 0;
+    virtual void RefreshProgress() = 0;
+    virtual void FinishUpdate() = 0;
+    virtual void ResetToConnect() = 0;
+    virtual void ShowProgressView() = 0;
+    virtual void ShowPartitionView() = 0;
+    // Shows and enables the Connect button (after an update could not start).
+    virtual void ShowConnectButton() = 0;
+    // Removes and dispatches one pending window message, so the window stays
+    // responsive while a long step runs on its thread. False when none was pending.
+    virtual bool PumpMessage() = 0;
+
+    ProgressBar totalBar; // versions or files of the update
+    ProgressBar fileBar;  // the current file, 0 to 100
+    std::atomic<bool> readyToPlay{false};
+    std::atomic<bool> connectPending{true};
+};
+
+} // namespace tarnvale

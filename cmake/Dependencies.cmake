@@ -1,0 +1,29 @@
+# Third-party libraries: Debian's -dev packages on Linux; for MinGW, Debian's
+# zlib package and the bzip2 and minizip that scripts/install-deps builds.
+find_package(ZLIB REQUIRED)
+find_package(BZip2 REQUIRED)
+
+find_path(MINIZIP_INCLUDE_DIR unzip.h PATH_SUFFIXES minizip REQUIRED)
+find_library(MINIZIP_LIBRARY NAMES minizip REQUIRED)
+add_library(tarnvale::minizip INTERFACE IMPORTED)
+target_include_directories(tarnvale::minizip INTERFACE ${MINIZIP_INCLUDE_DIR})
+target_link_libraries(tarnvale::minizip INTERFACE ${MINIZIP_LIBRARY} ZLIB::ZLIB)
+
+if(NOT WIN32)
+  find_package(CURL REQUIRED)
+  find_package(Threads REQUIRED)
+endif()
+
+if(TARNVALE_TESTS)
+  if(CMAKE_CROSSCOMPILING)
+    # GoogleTest for MinGW is built from Debian's sources.
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endif()

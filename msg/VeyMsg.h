@@ -1,0 +1,49 @@
+#pragma once
+
+#include "msg/MessageFile.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnvale {
+
+// The message table: every user-visible text that is data rather than program,
+// loaded once from "message.wtf" and fetched by numeric identifier.
+class VeyMsg {
+public:
+    static constexpr int kIndexSize = 32768;
+    static constexpr char kDefaultText[] = "Msg error";
+
+    struct MessageRecord {
+        int identifier = 0;
+        std::string text;
+    };
+
+    VeyMsg();
+    ~VeyMsg();
+    VeyMsg(const VeyMsg&) = delete;
+    VeyMsg& operator=(const VeyMsg&) = delete;
+
+    // Reads the table, showing its own "Error" boxes for problems. The result is
+    // for tools; the launcher goes on with whatever was loaded.
+    msg::MessageFileStatus Load(const char* fileName);
+    // Never null; valid until the table is cleared.
+    const char* GetText(int id) const;
+    void Clear();
+
+    bool IsLoaded() const { return m_bLoaded; }
+    const std::vector<std::unique_ptr<MessageRecord>>& Records() const { return m_records; }
+    const std::array<std::uint8_t, msg::kHeaderSize>& Header() const { return m_header; }
+
+private:
+    void AddRecord(int identifier, const char* text);
+
+    bool m_bLoaded = false; // the list exists (its anchor, in the file's terms)
+    std::vector<std::unique_ptr<MessageRecord>> m_records; // file order
+    std::unique_ptr<const MessageRecord*[]> m_index;       // slot i: record with identifier i
+    std::array<std::uint8_t, msg::kHeaderSize> m_header{};
+};
+
+} // namespace tarnvale

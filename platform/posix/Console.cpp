@@ -1,0 +1,7 @@
+#include "platform/Console.h"
+
+namespace tarnvale::platform {
+
+void SetStdoutBinary() {}
+
+} // namespace tarnvale::platform
