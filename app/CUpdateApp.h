@@ -9,7 +9,7 @@ namespace tarnvale {
 // Runs the launcher's window. The Windows program shows the skinned dialog; the
 // headless launcher runs its console view. Both start through CUpdateApp.
 class LauncherFrontEnd {
-public:
+  public:
     virtual ~LauncherFrontEnd() = default;
     virtual void RunWindow(LauncherState& state) = 0;
 };
@@ -17,7 +17,7 @@ public:
 // The application object: single instance, message table, command line, then
 // the window, in that order.
 class CUpdateApp {
-public:
+  public:
     // `mutexName` is the launcher's name; tests pass their own.
     CUpdateApp(LauncherState& state, LauncherFrontEnd& frontEnd,
                const char* mutexName = settings::kLauncherName);
@@ -25,7 +25,7 @@ public:
     // Always false: the process ends when the window has closed.
     bool InitInstance(const char* commandLine, const char* messageFile = "message.wtf");
 
-private:
+  private:
     LauncherState& m_state;
     LauncherFrontEnd& m_frontEnd;
     const char* m_mutexName;

@@ -8,7 +8,9 @@
 namespace tarnvale {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view NextWord(std::string_view& rest) {
     size_t start = 0;

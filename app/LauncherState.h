@@ -9,8 +9,8 @@ namespace tarnvale {
 
 // One server partition as the connect server delivers it, byte for byte.
 struct PartitionEntry {
-    char name[32];    // zero-terminated caption of the partition button
-    char address[16]; // zero-terminated dotted IPv4 text of the game server
+    char name[32];      // zero-terminated caption of the partition button
+    char address[16];   // zero-terminated dotted IPv4 text of the game server
     std::uint16_t port; // little-endian on the wire; 0 marks an entry that cannot be chosen
 };
 static_assert(sizeof(PartitionEntry) == 50, "PartitionEntry is a 50-byte wire record");

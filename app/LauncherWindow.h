@@ -7,13 +7,13 @@ namespace tarnvale {
 // One of the window's two bitmap bars: a position within a range. Workers change
 // it, then ask the window to RefreshProgress.
 class ProgressBar {
-public:
+  public:
     void SetRange(int range) { m_range.store(range); }
     void SetPos(int pos) { m_pos.store(pos); }
     int GetRange() const { return m_range.load(); }
     int GetPos() const { return m_pos.load(); }
 
-private:
+  private:
     std::atomic<int> m_range{1};
     std::atomic<int> m_pos{0};
 };
@@ -26,7 +26,7 @@ int ProgressPercent(int pos, int range);
 // with a console view; tests record the calls. Implementations may be called from
 // worker threads and must repaint before returning.
 class LauncherWindow {
-public:
+  public:
     virtual ~LauncherWindow() = default;
 
     virtual void SetStatusText(const char* text) = 0;

@@ -13,7 +13,7 @@ void ShowErrorBox(const LauncherState& state, int id);
 // printf-style text (under 1024 bytes) in a plain box with no owner and no icon,
 // captioned with message text 128.
 [[gnu::format(printf, 2, 3)]] void FormattedMessageBox(const LauncherState& state,
-                                                        const char* format, ...);
+                                                       const char* format, ...);
 
 // The executable's file name without path and extension.
 std::string ApplicationName();

@@ -1,5 +1,8 @@
 # Third-party libraries: Debian's -dev packages on Linux; for MinGW, Debian's
 # zlib package and the bzip2 and minizip that scripts/install-deps builds.
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 find_package(BZip2 REQUIRED)
 
@@ -20,9 +23,6 @@ if(TARNVALE_TESTS)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
-    add_library(GTest::gmock ALIAS gmock)
   else()
     find_package(GTest REQUIRED)
   endif()

@@ -29,8 +29,9 @@ MessageFile ParseMessageFile(std::string_view bytes, std::uint8_t key) {
         return file;
     }
     const unsigned char* h = file.header.data();
-    file.count = static_cast<std::int32_t>(static_cast<std::uint32_t>(h[24]) | (h[25] << 8) |
-                                           (h[26] << 16) | (static_cast<std::uint32_t>(h[27]) << 24));
+    file.count =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(h[24]) | (h[25] << 8) | (h[26] << 16) |
+                                  (static_cast<std::uint32_t>(h[27]) << 24));
     if (file.count <= 0) {
         file.status = MessageFileStatus::BadCount;
         return file;

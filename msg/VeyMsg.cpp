@@ -16,10 +16,12 @@ namespace {
 constexpr char kFileMissing[] = "%s \xc6\xc4\xc0\xcf\xc0\xcc \xc1\xb8\xc0\xe7\xc7\xcf\xc1\xf6 "
                                 "\xbe\xca\xbd\xc0\xb4\xcf\xb4\xd9.";
 // "메모리 할당 에러 (VeyMsg)" (memory allocation error)
-constexpr char kAllocError[] = "\xb8\xde\xb8\xf0\xb8\xae \xc7\xd2\xb4\xe7 \xbf\xa1\xb7\xaf (VeyMsg)";
+constexpr char kAllocError[] =
+    "\xb8\xde\xb8\xf0\xb8\xae \xc7\xd2\xb4\xe7 \xbf\xa1\xb7\xaf (VeyMsg)";
 // "TextCode 데이터가 아닙니다." (not TextCode data)
-constexpr char kBadSignature[] = "TextCode \xb5\xa5\xc0\xcc\xc5\xcd\xb0\xa1 \xbe\xc6\xb4\xd5\xb4\xcf"
-                                 "\xb4\xd9.";
+constexpr char kBadSignature[] =
+    "TextCode \xb5\xa5\xc0\xcc\xc5\xcd\xb0\xa1 \xbe\xc6\xb4\xd5\xb4\xcf"
+    "\xb4\xd9.";
 // "지원하지 않는 버젼 데이터 입니다." (unsupported version data)
 constexpr char kBadVersion[] = "\xc1\xf6\xbf\xf8\xc7\xcf\xc1\xf6 \xbe\xca\xb4\xc2 \xb9\xf6\xc1\xaf "
                                "\xb5\xa5\xc0\xcc\xc5\xcd \xc0\xd4\xb4\xcf\xb4\xd9.";
@@ -31,13 +33,17 @@ constexpr char kRecordAllocError[] = "\xb8\xde\xb8\xf0\xb8\xae \xc7\xd2\xb4\xe7 
                                      "#2(VeyMsg)";
 constexpr char kIndexError[] = "message index table make error!!";
 
-void ErrorBox(const char* text) { platform::ShowMessageBox(text, "Error", platform::kMbOk); }
+void ErrorBox(const char* text) {
+    platform::ShowMessageBox(text, "Error", platform::kMbOk);
+}
 
 } // namespace
 
 VeyMsg::VeyMsg() : m_index(new const MessageRecord*[kIndexSize]()) {}
 
-VeyMsg::~VeyMsg() { Clear(); }
+VeyMsg::~VeyMsg() {
+    Clear();
+}
 
 void VeyMsg::Clear() {
     m_records.clear();
@@ -53,6 +59,10 @@ msg::MessageFileStatus VeyMsg::Load(const char* fileName) {
         ErrorBox(text);
         return msg::MessageFileStatus::CannotOpen;
     }
+    return LoadFromMemory(bytes);
+}
+
+msg::MessageFileStatus VeyMsg::LoadFromMemory(std::string_view bytes) {
     Clear();
 
     const msg::MessageFile file = msg::ParseMessageFile(bytes, settings::kMessageKey);

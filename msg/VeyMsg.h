@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnvale {
@@ -12,7 +13,7 @@ namespace tarnvale {
 // The message table: every user-visible text that is data rather than program,
 // loaded once from "message.wtf" and fetched by numeric identifier.
 class VeyMsg {
-public:
+  public:
     static constexpr int kIndexSize = 32768;
     static constexpr char kDefaultText[] = "Msg error";
 
@@ -29,6 +30,8 @@ public:
     // Reads the table, showing its own "Error" boxes for problems. The result is
     // for tools; the launcher goes on with whatever was loaded.
     msg::MessageFileStatus Load(const char* fileName);
+    // The same from the file's bytes.
+    msg::MessageFileStatus LoadFromMemory(std::string_view bytes);
     // Never null; valid until the table is cleared.
     const char* GetText(int id) const;
     void Clear();
@@ -37,7 +40,7 @@ public:
     const std::vector<std::unique_ptr<MessageRecord>>& Records() const { return m_records; }
     const std::array<std::uint8_t, msg::kHeaderSize>& Header() const { return m_header; }
 
-private:
+  private:
     void AddRecord(int identifier, const char* text);
 
     bool m_bLoaded = false; // the list exists (its anchor, in the file's terms)

@@ -9,7 +9,7 @@ namespace tarnvale::platform {
 
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
-bool MakeDirectory(const std::string& path);         // true if created or already there
+bool MakeDirectory(const std::string& path); // true if created or already there
 bool RemoveEmptyDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& contents);

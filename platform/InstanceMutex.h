@@ -7,7 +7,7 @@
 namespace tarnvale::platform {
 
 class InstanceMutex {
-public:
+  public:
     InstanceMutex();
     ~InstanceMutex();
     InstanceMutex(const InstanceMutex&) = delete;
@@ -19,7 +19,7 @@ public:
     // Leaves the mutex held until the process ends, as the launcher does.
     void KeepForProcessLifetime();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

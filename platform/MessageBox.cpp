@@ -11,10 +11,15 @@ std::atomic<void*> g_mainWindow{nullptr};
 int ShowMessageBox(const char* text, const char* caption, unsigned type, bool ownedByMainWindow) {
     if (MessageBoxHook hook = g_hook.load())
         return hook(text, caption, type);
-    return ShowSystemMessageBox(text, caption, type, ownedByMainWindow ? g_mainWindow.load() : nullptr);
+    return ShowSystemMessageBox(text, caption, type,
+                                ownedByMainWindow ? g_mainWindow.load() : nullptr);
 }
 
-void SetMainWindow(void* window) { g_mainWindow.store(window); }
-void SetMessageBoxHook(MessageBoxHook hook) { g_hook.store(hook); }
+void SetMainWindow(void* window) {
+    g_mainWindow.store(window);
+}
+void SetMessageBoxHook(MessageBoxHook hook) {
+    g_hook.store(hook);
+}
 
 } // namespace tarnvale::platform

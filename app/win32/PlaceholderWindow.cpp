@@ -16,7 +16,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = ::BeginPaint(window, &paint);
-        const auto* status = reinterpret_cast<const char*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        const auto* status =
+            reinterpret_cast<const char*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         RECT client;
         ::GetClientRect(window, &client);
         if (status)

@@ -8,7 +8,7 @@ namespace tarnvale {
 // skinned launcher window until that exists, so the program starts, holds its
 // single-instance mutex and closes like the real one.
 class PlaceholderWindow : public LauncherFrontEnd {
-public:
+  public:
     void RunWindow(LauncherState& state) override;
 };
 

@@ -14,6 +14,8 @@ void SetProcessArguments(int argc, char** argv) {
     }
 }
 
-std::string CommandLineTail() { return g_tail; }
+std::string CommandLineTail() {
+    return g_tail;
+}
 
 } // namespace tarnvale::platform

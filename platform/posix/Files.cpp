@@ -16,12 +16,12 @@ std::string NativePath(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(NativePath(path).c_str(), &st) == 0;
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -31,9 +31,13 @@ bool MakeDirectory(const std::string& path) {
     return errno == EEXIST && IsDirectory(path);
 }
 
-bool RemoveEmptyDirectory(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
+bool RemoveEmptyDirectory(const std::string& path) {
+    return ::rmdir(NativePath(path).c_str()) == 0;
+}
 
-bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(NativePath(path).c_str()) == 0;
+}
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
     std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
@@ -68,7 +72,9 @@ std::string CurrentDirectory() {
     return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
 }
 
-bool ChangeDirectory(const std::string& path) { return ::chdir(NativePath(path).c_str()) == 0; }
+bool ChangeDirectory(const std::string& path) {
+    return ::chdir(NativePath(path).c_str()) == 0;
+}
 
 std::string ModulePath() {
     char buffer[PATH_MAX];

@@ -36,6 +36,8 @@ bool InstanceMutex::Create(const char* name) {
     return ::flock(m_impl->fd, LOCK_EX | LOCK_NB) != 0;
 }
 
-void InstanceMutex::KeepForProcessLifetime() { m_impl->keep = true; }
+void InstanceMutex::KeepForProcessLifetime() {
+    m_impl->keep = true;
+}
 
 } // namespace tarnvale::platform

@@ -4,7 +4,8 @@
 
 namespace tarnvale::platform {
 
-int ShowSystemMessageBox(const char* text, const char* caption, unsigned /*type*/, void* /*owner*/) {
+int ShowSystemMessageBox(const char* text, const char* caption, unsigned /*type*/,
+                         void* /*owner*/) {
     std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     std::fflush(stderr);
     return 1; // IDOK

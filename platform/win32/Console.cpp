@@ -6,6 +6,8 @@
 
 namespace tarnvale::platform {
 
-void SetStdoutBinary() { _setmode(_fileno(stdout), _O_BINARY); }
+void SetStdoutBinary() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 
 } // namespace tarnvale::platform

@@ -4,7 +4,9 @@
 
 namespace tarnvale::platform {
 
-std::string NativePath(const std::string& path) { return path; }
+std::string NativePath(const std::string& path) {
+    return path;
+}
 
 bool PathExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -19,9 +21,13 @@ bool MakeDirectory(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool RemoveEmptyDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c_str()); }
+bool RemoveEmptyDirectory(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str());
+}
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
+bool RemoveFile(const std::string& path) {
+    return ::DeleteFileA(path.c_str());
+}
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -61,7 +67,9 @@ std::string CurrentDirectory() {
     return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
 }
 
-bool ChangeDirectory(const std::string& path) { return ::SetCurrentDirectoryA(path.c_str()); }
+bool ChangeDirectory(const std::string& path) {
+    return ::SetCurrentDirectoryA(path.c_str());
+}
 
 std::string ModulePath() {
     char buffer[MAX_PATH];

@@ -21,6 +21,8 @@ bool InstanceMutex::Create(const char* name) {
     return ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-void InstanceMutex::KeepForProcessLifetime() { m_impl->keep = true; }
+void InstanceMutex::KeepForProcessLifetime() {
+    m_impl->keep = true;
+}
 
 } // namespace tarnvale::platform

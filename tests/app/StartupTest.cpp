@@ -73,7 +73,7 @@ TEST(CommandLine, VersionWordIsReadUpTo255Characters) {
 
 // Runs a callback as the launcher window.
 class CallbackFrontEnd : public LauncherFrontEnd {
-public:
+  public:
     explicit CallbackFrontEnd(std::function<void(LauncherState&)> run) : m_run(std::move(run)) {}
     void RunWindow(LauncherState& state) override {
         ++runs;
@@ -81,12 +81,12 @@ public:
     }
     int runs = 0;
 
-private:
+  private:
     std::function<void(LauncherState&)> m_run;
 };
 
 class StartupTest : public test::TempDirTest {
-protected:
+  protected:
     void SetUp() override {
         TempDirTest::SetUp();
         std::random_device random;

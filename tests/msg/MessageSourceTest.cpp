@@ -1,5 +1,5 @@
-#include "msg/MessageFile.h"
 #include "msg/MessageSource.h"
+#include "msg/MessageFile.h"
 #include "support/TestSupport.h"
 
 namespace tarnvale::msg {
@@ -11,8 +11,8 @@ TEST(MessageSource, DefaultTextsCoverEveryIdentifierAndRoundTrip) {
     SourceError error;
     ASSERT_TRUE(ParseMessageSource(source, records, error)) << error.line << ": " << error.what;
 
-    const int expected[] = {102, 107, 108, 109, 112, 113, 114, 116, 119, 120, 121, 122,
-                            123, 125, 126, 127, 128, 131, 132, 133, 134, 135, 136, 137,
+    const int expected[] = {102, 107, 108, 109, 112, 113, 114, 116, 119, 120,  121,  122,
+                            123, 125, 126, 127, 128, 131, 132, 133, 134, 135,  136,  137,
                             138, 141, 142, 143, 144, 146, 151, 200, 201, 2000, 2001, 2003};
     for (int id : expected) {
         const bool present = std::any_of(records.begin(), records.end(), [&](const auto& r) {
@@ -43,7 +43,7 @@ TEST(MessageSource, BadLinesNameTheirLine) {
         const char* source;
         int line;
     } cases[] = {{"1\tok\n\nx\tbad\n", 3}, {"1\tok\n2 no tab\n", 2}, {"32768\tx\n", 1},
-                 {"1\tend\\\n", 1},         {"1\t\\x\n", 1},          {"+1\tx\n", 1}};
+                 {"1\tend\\\n", 1},        {"1\t\\x\n", 1},          {"+1\tx\n", 1}};
     for (const Case& c : cases) {
         std::vector<MessageFileRecord> records;
         SourceError error;

@@ -1,5 +1,5 @@
-#include "msg/MessageFile.h"
 #include "msg/VeyMsg.h"
+#include "msg/MessageFile.h"
 #include "support/TestSupport.h"
 
 #include <cstring>
@@ -30,7 +30,7 @@ std::string RawRecord(std::int16_t id, std::int16_t length, const std::string& t
 }
 
 class VeyMsgTest : public test::TempDirTest {
-protected:
+  protected:
     MessageFileStatus LoadBytes(const std::string& bytes) {
         test::WriteFile("message.wtf", bytes);
         return table.Load("message.wtf");
@@ -102,7 +102,12 @@ TEST_F(VeyMsgTest, IdentifiersOutsideTheIndexAreKeptAndFound) {
 
 TEST_F(VeyMsgTest, LookupRules) {
     const std::string longest(255, 'x');
-    LoadRecords({{7, ""}, {3, "first"}, {4, "old"}, {4, "new"}, {9, longest}, {10, std::string("cut\0off", 7)}});
+    LoadRecords({{7, ""},
+                 {3, "first"},
+                 {4, "old"},
+                 {4, "new"},
+                 {9, longest},
+                 {10, std::string("cut\0off", 7)}});
     EXPECT_TRUE(boxes.Boxes().empty()) << "an empty text is skipped silently";
     EXPECT_STREQ(table.GetText(4), "new") << "a later record replaces an earlier one";
     EXPECT_EQ(table.GetText(9), longest);

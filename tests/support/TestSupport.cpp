@@ -50,8 +50,14 @@ MessageBoxRecorder::MessageBoxRecorder() {
     g_boxes.clear();
     platform::SetMessageBoxHook(Record);
 }
-MessageBoxRecorder::~MessageBoxRecorder() { platform::SetMessageBoxHook(nullptr); }
-const std::vector<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const { return g_boxes; }
-void MessageBoxRecorder::Reset() { g_boxes.clear(); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    platform::SetMessageBoxHook(nullptr);
+}
+const std::vector<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const {
+    return g_boxes;
+}
+void MessageBoxRecorder::Reset() {
+    g_boxes.clear();
+}
 
 } // namespace tarnvale::test

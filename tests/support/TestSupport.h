@@ -13,12 +13,12 @@ namespace tarnvale::test {
 // Each test runs in a fresh temporary folder that becomes the current directory,
 // as the game folder is for the launcher; the folder is removed afterwards.
 class TempDirTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     const std::filesystem::path& Dir() const { return m_dir; }
 
-private:
+  private:
     std::filesystem::path m_previous;
     std::filesystem::path m_dir;
 };
@@ -28,7 +28,7 @@ std::string ReadFile(const std::filesystem::path& path);
 
 // Records every message box instead of showing it, while it lives.
 class MessageBoxRecorder {
-public:
+  public:
     struct Box {
         std::string text;
         std::string caption;
@@ -42,7 +42,7 @@ public:
 
 // A launcher window that records what the core asks of it.
 class RecordingWindow : public LauncherWindow {
-public:
+  public:
     void SetStatusText(const char* text) override { statusTexts.emplace_back(text); }
     void SetTitleText(const char* text) override { titleTexts.emplace_back(text); }
     void RefreshProgress() override { ++refreshCount; }
