@@ -41,6 +41,9 @@ class LauncherWindow {
     // Removes and dispatches one pending window message, so the window stays
     // responsive while a long step runs on its thread. False when none was pending.
     virtual bool PumpMessage() = 0;
+    // Bytes of the current file so far and its size (0 when unknown), for views
+    // that show speed and time left. The bars remain the primary progress report.
+    virtual void ReportTransfer(unsigned long long /*done*/, unsigned long long /*total*/) {}
 
     ProgressBar totalBar; // versions or files of the update
     ProgressBar fileBar;  // the current file, 0 to 100

@@ -1,0 +1,163 @@
+#include "cli/ConsoleView.h"
+
+#include "msg/MessageIds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tarnvale::cli {
+
+ConsoleView::ConsoleView(LauncherState& state, std::FILE* out, bool terminal,
+                         const TextConverter& convert)
+    : m_state(state), m_out(out), m_terminal(terminal), m_convert(convert) {}
+
+void ConsoleView::Print(const std::string& line) {
+    if (m_terminal && m_progressShown)
+        std::fputs("\r\033[K", m_out); // the progress line gives way to the message
+    m_progressShown = false;
+    std::fprintf(m_out, "%s\n", line.c_str());
+    std::fflush(m_out);
+}
+
+void ConsoleView::SetStatusText(const char* text) {
+    if (m_status == text)
+        return;
+    m_status = text;
+    Print(m_convert(m_status));
+}
+
+void ConsoleView::SetTitleText(const char* text) {
+    Print("== " + m_convert(text) + " ==");
+}
+
+std::string FormatSpeed(double bytesPerSecond) {
+    if (!(bytesPerSecond > 0))
+        return {};
+    const char* units[] = {"B/s", "KB/s", "MB/s", "GB/s"};
+    int unit = 0;
+    while (bytesPerSecond >= 1024 && unit < 3) {
+        bytesPerSecond /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytesPerSecond,
+                  units[unit]);
+    return text;
+}
+
+std::string FormatTimeLeft(double seconds) {
+    if (!(seconds >= 0) || seconds > 360000)
+        return {};
+    const auto whole = static_cast<long>(std::lround(seconds));
+    char text[32];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld left", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld left", whole / 60, whole % 60);
+    return text;
+}
+
+std::string ConsoleView::ProgressLine() const {
+    auto bar = [](int percent) {
+        const int filled = std::min(percent, 100) / 5;
+        return "[" + std::string(filled, '#') + std::string(20 - filled, '.') + "]";
+    };
+    const int total = ProgressPercent(totalBar.GetPos(), totalBar.GetRange());
+    const int file = ProgressPercent(fileBar.GetPos(), fileBar.GetRange());
+    char text[160];
+    std::snprintf(text, sizeof text, "total %s %3d%%  file %s %3d%%", bar(total).c_str(), total,
+                  bar(file).c_str(), file);
+    std::string line = text;
+
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_transferStart).count();
+    if (m_transferDone > 0 && elapsed > 0.2) {
+        const double speed = static_cast<double>(m_transferDone) / elapsed;
+        line += "  " + FormatSpeed(speed);
+        if (m_transferTotal >= m_transferDone && speed > 0)
+            line += "  " +
+                    FormatTimeLeft(static_cast<double>(m_transferTotal - m_transferDone) / speed);
+    }
+    return line;
+}
+
+void ConsoleView::RefreshProgress() {
+    if (m_state.progressView.load() == 0)
+        return; // the partition view shows no percentages
+    const int total = ProgressPercent(totalBar.GetPos(), totalBar.GetRange());
+    const int file = ProgressPercent(fileBar.GetPos(), fileBar.GetRange());
+    if (m_terminal) {
+        std::fprintf(m_out, "\r\033[K%s", ProgressLine().c_str());
+        std::fflush(m_out);
+        m_progressShown = true;
+    } else if (total != m_lastTotal || file / 25 != m_lastFile / 25) {
+        Print(ProgressLine());
+    }
+    m_lastTotal = total;
+    m_lastFile = file;
+}
+
+void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long total) {
+    if (done < m_transferDone || m_transferDone == 0)
+        m_transferStart = std::chrono::steady_clock::now(); // a new file began
+    m_transferDone = done;
+    m_transferTotal = total;
+}
+
+void ConsoleView::FinishUpdate() {
+    SetStatusText(m_state.Text(msgid::kReadyToChoose));
+    readyToPlay = true;
+    connectPending = false;
+    update.updateDone = true;
+    RefreshProgress();
+    ShowPartitionView();
+    m_state.connectWorkerStop = 1;
+}
+
+void ConsoleView::ResetToConnect() {
+    readyToPlay = false;
+    connectPending = true;
+    SetStatusText(m_state.Text(msgid::kConnecting));
+}
+
+void ConsoleView::ShowProgressView() {
+    m_state.progressView = 1;
+    const PartitionEntry& chosen = m_state.partitions[m_state.selectedPartition % kPartitionCount];
+    char name[sizeof chosen.name + 1] = {};
+    std::memcpy(name, chosen.name, sizeof chosen.name);
+    char title[260];
+    // "『%s』" in code page 936.
+    std::snprintf(title, sizeof title, "\xa1\xba%s\xa1\xbb", name[0] ? name : "Tarnvale");
+    SetTitleText(title);
+}
+
+void ConsoleView::ShowPartitionView() {
+    m_state.progressView = 0;
+    Print("Partitions:");
+    for (int i = 0; i < kPartitionCount; ++i) {
+        const PartitionEntry& entry = m_state.partitions[i];
+        char name[sizeof entry.name + 1] = {};
+        std::memcpy(name, entry.name, sizeof entry.name);
+        char address[sizeof entry.address + 1] = {};
+        std::memcpy(address, entry.address, sizeof entry.address);
+        if (!name[0] && entry.port == 0)
+            continue;
+        char line[160];
+        std::snprintf(line, sizeof line, "  %d) %-31s %s:%u%s", i, m_convert(name).c_str(), address,
+                      entry.port, entry.port ? "" : "  (closed)");
+        Print(line);
+    }
+}
+
+void ConsoleView::ShowConnectButton() {
+    // The headless launcher has no button: the failure text already stands in the
+    // status line, and the front end ends the run with it.
+}
+
+bool ConsoleView::PumpMessage() {
+    return m_pump ? m_pump() : false;
+}
+
+} // namespace tarnvale::cli

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/LauncherState.h"
+#include "app/LauncherWindow.h"
+#include "cli/TextConverter.h"
+#include "update/UpdateState.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace tarnvale::cli {
+
+// The launcher window of the headless launcher: a status line, the two bars with
+// their percentages, download speed and time left, and the partition list, on a
+// terminal. On a terminal the progress line is redrawn in place; piped to a file,
+// it prints one line per step so the log stays readable.
+class ConsoleView : public LauncherWindow {
+  public:
+    ConsoleView(LauncherState& state, std::FILE* out, bool terminal, const TextConverter& convert);
+
+    // Dispatches one pending message of the front end's queue; false if none.
+    void SetMessagePump(std::function<bool()> pump) { m_pump = std::move(pump); }
+
+    void SetStatusText(const char* text) override;
+    void SetTitleText(const char* text) override;
+    void RefreshProgress() override;
+    void FinishUpdate() override;
+    void ResetToConnect() override;
+    void ShowProgressView() override;
+    void ShowPartitionView() override;
+    void ShowConnectButton() override;
+    bool PumpMessage() override;
+    void ReportTransfer(unsigned long long done, unsigned long long total) override;
+
+    UpdateState update; // the update engine's record, owned by the window
+    const std::string& StatusText() const { return m_status; }
+
+  private:
+    void Print(const std::string& line);
+    std::string ProgressLine() const;
+
+    LauncherState& m_state;
+    std::FILE* m_out;
+    bool m_terminal;
+    const TextConverter& m_convert;
+    std::function<bool()> m_pump;
+    std::string m_status;
+    bool m_progressShown = false;
+    int m_lastTotal = -1, m_lastFile = -1;
+
+    // Transfer speed over the current file.
+    std::chrono::steady_clock::time_point m_transferStart;
+    unsigned long long m_transferDone = 0, m_transferTotal = 0;
+};
+
+// "1.2 MB/s" and "0:42 left" for a transfer, or empty parts when unknown.
+std::string FormatSpeed(double bytesPerSecond);
+std::string FormatTimeLeft(double seconds);
+
+} // namespace tarnvale::cli
