@@ -89,6 +89,7 @@ TEST_F(PatchBuilderTest, RefusesWhatTheLauncherCouldNotInstall) {
          }},
         {"removal climbing out", [](PatchVersion& v) { v.removeFiles = {"..\\x"}; }},
         {"removal with a drive", [](PatchVersion& v) { v.removeFiles = {"C:\\x"}; }},
+        // Windows cannot even name such a file; there the case has nothing to test.
         {"quote in a name", [](PatchVersion&) { test::WriteFile("src/a\"b", "x"); }},
         {"same name in two folders",
          [](PatchVersion& v) {
@@ -111,6 +112,8 @@ TEST_F(PatchBuilderTest, RefusesWhatTheLauncherCouldNotInstall) {
     for (const Case& c : cases) {
         PatchVersion v = Version("1.0.9");
         c.change(v);
+        if (std::string(c.what) == "quote in a name" && !std::filesystem::exists("src/a\"b"))
+            continue;
         error.clear();
         EXPECT_FALSE(AddVersion(v, error)) << c.what;
         EXPECT_FALSE(error.empty()) << c.what;
