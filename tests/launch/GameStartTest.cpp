@@ -301,7 +301,7 @@ class GameClient : public test::RegistryTest {
 };
 
 #ifdef _WIN32
-Run GameClient::StartAndWait(const std::function<void()>& start) {
+GameClient::Run GameClient::StartAndWait(const std::function<void()>& start) {
     // The shell gives no process handle: find the child among the processes.
     start();
     Run run;
