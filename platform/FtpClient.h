@@ -77,9 +77,9 @@ class FtpClient {
 
     // CWD: relative to the current remote directory, or absolute with a leading "/".
     // The current directory is unchanged on failure.
-    bool SetCurrentDirectory(const std::string& directory);
+    bool SetRemoteDirectory(const std::string& directory);
     // PWD: the server's name for the current remote directory, e.g. "/1.02.07".
-    bool GetCurrentDirectory(std::string& directory);
+    bool GetRemoteDirectory(std::string& directory);
 
     // Lists the current remote directory (the road uses the pattern "*.*", which
     // matches every name). Entries whose names are longer than kFtpMaxNameLength are

@@ -337,7 +337,7 @@ void FtpClient::CloseSession() {
     m_impl->sessionOpen = false;
 }
 
-bool FtpClient::SetCurrentDirectory(const std::string& directory) {
+bool FtpClient::SetRemoteDirectory(const std::string& directory) {
     Impl& d = *m_impl;
     if (!d.Ready() || !d.CheckName(directory))
         return false;
@@ -361,7 +361,7 @@ bool FtpClient::SetCurrentDirectory(const std::string& directory) {
     return false;
 }
 
-bool FtpClient::GetCurrentDirectory(std::string& directory) {
+bool FtpClient::GetRemoteDirectory(std::string& directory) {
     Impl& d = *m_impl;
     if (!d.Ready())
         return false;

@@ -122,7 +122,7 @@ void FtpClient::CloseSession() {
     m_impl->session = nullptr;
 }
 
-bool FtpClient::SetCurrentDirectory(const std::string& directory) {
+bool FtpClient::SetRemoteDirectory(const std::string& directory) {
     Impl& d = *m_impl;
     if (!d.Ready())
         return false;
@@ -133,7 +133,7 @@ bool FtpClient::SetCurrentDirectory(const std::string& directory) {
     return true;
 }
 
-bool FtpClient::GetCurrentDirectory(std::string& directory) {
+bool FtpClient::GetRemoteDirectory(std::string& directory) {
     Impl& d = *m_impl;
     if (!d.Ready())
         return false;
@@ -156,9 +156,11 @@ bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>&
     WIN32_FIND_DATAA found{};
     HINTERNET find = ::FtpFindFirstFileA(d.connection, pattern.c_str(), &found, 0, 0);
     if (!find) {
-        if (::GetLastError() == ERROR_NO_MORE_FILES)
-            return true; // an empty directory
-        d.FailLast("FtpFindFirstFile failed");
+        // An empty directory: WinINet says "no more files", Wine's says nothing.
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_NO_MORE_FILES || code == ERROR_SUCCESS)
+            return true;
+        d.Fail(code, "FtpFindFirstFile failed");
         return false;
     }
     bool ok = true;

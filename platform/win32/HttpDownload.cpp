@@ -141,8 +141,12 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
     const std::string temp = localPath + ".part";
     ::DeleteFileA(temp.c_str());
     BindStatusForwarder callback(progress);
-    const HRESULT result = ::URLDownloadToFileA(nullptr, url.c_str(), temp.c_str(), 0, &callback);
+    HRESULT result = ::URLDownloadToFileA(nullptr, url.c_str(), temp.c_str(), 0, &callback);
     bool ok;
+    // Some URL moniker implementations finish the download even though the
+    // receiver asked to stop; it must fail all the same.
+    if (SUCCEEDED(result) && callback.Aborted())
+        result = E_ABORT;
     if (FAILED(result)) {
         char text[96];
         std::snprintf(text, sizeof text, "%s (HRESULT 0x%08lX)",
