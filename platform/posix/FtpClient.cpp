@@ -1,0 +1,537 @@
+// FTP client over libcurl. One multi handle per connection keeps the control
+// connection alive between operations (libcurl caches it in the multi handle), so
+// the server sees one login, as with WinINet. libcurl addresses files by URL rather
+// than by a current directory, so the client tracks the remote current directory
+// itself: every operation first sends "CWD <current>" and then names files relative
+// to it (libcurl's no-CWD method), which gives relative names exactly the meaning
+// they have for WinINet, also after libcurl had to reconnect.
+#include "platform/FtpClient.h"
+
+#include "platform/Files.h"
+#include "platform/posix/CurlGlobal.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace tarnvale::platform {
+namespace {
+
+// A listing is held in memory while it is parsed; far more than any update
+// server's folder needs, and a bound against a server that never stops sending.
+constexpr std::size_t kMaxListingBytes = 16u << 20;
+
+constexpr long kConnectTimeoutSeconds = 30;
+constexpr long kResponseTimeoutSeconds = 60;
+// A transfer that moves no byte for this long is given up, as WinINet's receive
+// time-out would.
+constexpr long kStallSeconds = 60;
+
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+// Percent-encodes a remote name for the path part of an ftp:// URL; "/" stays, so
+// "a/b" and "/a/b" keep their meaning under libcurl's no-CWD method.
+std::string EncodePath(const std::string& name) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || std::strchr("-._~/", c) != nullptr) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        }
+    }
+    return out;
+}
+
+// The quoted path of a "257" reply; a doubled quote stands for one.
+bool ParsePwdReply(const std::string& line, std::string& path) {
+    if (line.compare(0, 3, "257") != 0)
+        return false;
+    std::size_t i = line.find('"');
+    if (i == std::string::npos)
+        return false;
+    path.clear();
+    for (++i; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            if (i + 1 < line.size() && line[i + 1] == '"') {
+                path += '"';
+                ++i;
+                continue;
+            }
+            return true;
+        }
+        path += line[i];
+    }
+    return false;
+}
+
+} // namespace
+
+struct FtpClient::Impl {
+    bool sessionOpen = false;
+    std::string agent;
+
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    std::string baseUrl; // "ftp://host:port"
+    std::string account, password;
+    std::string currentDirectory;
+    curl_slist* quote = nullptr; // commands of the current request, kept until the next
+
+    // Replies of the current operation, one per line, for PWD and error texts.
+    std::vector<std::string> replies;
+
+    // The open remote file. The write callback stages at most one chunk that libcurl
+    // hands over; while it is not consumed, further data is paused inside libcurl,
+    // so memory stays bounded however fast the server sends.
+    bool fileOpen = false;
+    bool fileDone = false;
+    bool filePaused = false;
+    CURLcode fileResult = CURLE_OK;
+    std::vector<char> staged;
+    std::size_t stagedPos = 0;
+    std::uint64_t fileTotal = 0;
+    std::uint64_t fileExpected = 0;
+
+    // Destination of the current non-file operation.
+    std::string* listingText = nullptr;
+    std::FILE* localFile = nullptr;
+
+    std::size_t skippedLongNames = 0;
+    int errorCode = 0;
+    std::string errorText;
+
+    void Fail(int code, std::string text) {
+        errorCode = code;
+        errorText = std::move(text);
+    }
+
+    void FailCurl(CURLcode code) {
+        std::string text = curl_easy_strerror(code);
+        if (!replies.empty())
+            text += " (" + replies.back() + ")";
+        Fail(static_cast<int>(code), std::move(text));
+    }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        std::string line(data, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (self->replies.size() >= 64)
+            self->replies.erase(self->replies.begin());
+        self->replies.push_back(std::move(line));
+        return size * count;
+    }
+
+    static size_t OnListing(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const size_t n = size * count;
+        if (self->listingText->size() + n > kMaxListingBytes)
+            return 0; // ends the transfer with CURLE_WRITE_ERROR
+        self->listingText->append(data, n);
+        return n;
+    }
+
+    static size_t OnFileData(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const size_t n = size * count;
+        return std::fwrite(data, 1, n, self->localFile) == n ? n : 0;
+    }
+
+    static size_t OnStreamData(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const size_t n = size * count;
+        if (self->stagedPos < self->staged.size()) {
+            self->filePaused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        self->staged.assign(data, data + n);
+        self->stagedPos = 0;
+        self->fileTotal += n;
+        return n;
+    }
+
+    // Options every request of this connection carries; Prepare resets the rest.
+    // Every request first enters the tracked current directory, then sends the
+    // extra commands, all before libcurl's own.
+    void Prepare(const std::string& remotePath, const std::vector<std::string>& commands = {}) {
+        curl_easy_reset(easy);
+        replies.clear();
+        curl_slist_free_all(quote);
+        quote = nullptr;
+        if (!currentDirectory.empty()) // empty only while logging in
+            quote = curl_slist_append(quote, ("CWD " + currentDirectory).c_str());
+        for (const std::string& command : commands)
+            quote = curl_slist_append(quote, command.c_str());
+        const std::string url = baseUrl + "/" + EncodePath(remotePath);
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_USERNAME, account.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+        curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(easy, CURLOPT_QUOTE, quote);
+    }
+
+    // Runs the prepared request to its end on this connection's multi handle.
+    CURLcode Run() {
+        if (curl_multi_add_handle(multi, easy) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        CURLcode result = CURLE_OK;
+        bool done = false;
+        while (!done) {
+            int running = 0;
+            if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            done = TakeResult(result);
+            if (!done && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+        }
+        curl_multi_remove_handle(multi, easy);
+        return result;
+    }
+
+    bool TakeResult(CURLcode& result) {
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
+                result = msg->data.result;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool Ready() {
+        if (!multi) {
+            Fail(kFtpErrorNotConnected, "no FTP connection is open");
+            return false;
+        }
+        if (fileOpen) {
+            Fail(kFtpErrorTransferInProgress, "a remote file is still open");
+            return false;
+        }
+        return true;
+    }
+
+    bool CheckName(const std::string& name) {
+        if (HasLineBreak(name) || name.empty()) {
+            Fail(kFtpErrorBadName, "remote name is empty or contains a line break");
+            return false;
+        }
+        return true;
+    }
+
+    void DropConnection() {
+        if (fileOpen)
+            CloseFile();
+        if (multi)
+            curl_multi_cleanup(multi); // sends QUIT on the cached control connection
+        if (easy)
+            curl_easy_cleanup(easy);
+        multi = nullptr;
+        easy = nullptr;
+        curl_slist_free_all(quote);
+        quote = nullptr;
+        currentDirectory.clear();
+    }
+
+    void CloseFile() {
+        if (!fileOpen)
+            return;
+        // Abandoning an unfinished download makes libcurl close that control
+        // connection; the next operation logs in again by itself.
+        curl_multi_remove_handle(multi, easy);
+        fileOpen = false;
+        staged.clear();
+        stagedPos = 0;
+    }
+};
+
+FtpClient::FtpClient() : m_impl(std::make_unique<Impl>()) {}
+
+FtpClient::~FtpClient() {
+    CloseSession();
+}
+
+bool FtpClient::OpenSession(const char* agent) {
+    if (!InitCurlOnce()) {
+        m_impl->Fail(CURLE_FAILED_INIT, "libcurl could not be initialised");
+        return false;
+    }
+    m_impl->agent = agent ? agent : "";
+    m_impl->sessionOpen = true;
+    return true;
+}
+
+bool FtpClient::Connect(const char* host, std::uint16_t port, const char* account,
+                        const char* password) {
+    Impl& d = *m_impl;
+    if (!d.sessionOpen) {
+        d.Fail(kFtpErrorNotConnected, "no internet session is open");
+        return false;
+    }
+    d.DropConnection();
+    std::string hostPart = host ? host : "";
+    if (hostPart.find(':') != std::string::npos && hostPart.front() != '[')
+        hostPart = "[" + hostPart + "]"; // an IPv6 address
+    d.baseUrl = "ftp://" + hostPart + ":" + std::to_string(port);
+    d.account = account ? account : "";
+    d.password = password ? password : "";
+    d.multi = curl_multi_init();
+    d.easy = curl_easy_init();
+    if (!d.multi || !d.easy) {
+        d.DropConnection();
+        d.Fail(CURLE_FAILED_INIT, "libcurl could not create a handle");
+        return false;
+    }
+    // Log in and learn the start directory; the request transfers nothing.
+    d.Prepare("");
+    curl_easy_setopt(d.easy, CURLOPT_NOBODY, 1L);
+    const CURLcode result = d.Run();
+    if (result != CURLE_OK) {
+        d.FailCurl(result);
+        d.DropConnection();
+        return false;
+    }
+    const char* entry = nullptr;
+    curl_easy_getinfo(d.easy, CURLINFO_FTP_ENTRY_PATH, &entry);
+    d.currentDirectory = entry && *entry ? entry : "/";
+    return true;
+}
+
+bool FtpClient::IsSessionOpen() const {
+    return m_impl->sessionOpen;
+}
+
+bool FtpClient::IsConnected() const {
+    return m_impl->multi != nullptr;
+}
+
+void FtpClient::CloseConnection() {
+    m_impl->DropConnection();
+}
+
+void FtpClient::CloseSession() {
+    m_impl->DropConnection();
+    m_impl->sessionOpen = false;
+}
+
+bool FtpClient::SetRemoteDirectory(const std::string& directory) {
+    Impl& d = *m_impl;
+    if (!d.Ready() || !d.CheckName(directory))
+        return false;
+    // The server resolves the name (relative, absolute, "..") and says where that
+    // led; libcurl fails the request if either CWD is refused.
+    d.Prepare("", {"CWD " + directory, "PWD"});
+    curl_easy_setopt(d.easy, CURLOPT_NOBODY, 1L);
+    const CURLcode result = d.Run();
+    if (result != CURLE_OK) {
+        d.FailCurl(result);
+        return false;
+    }
+    for (auto it = d.replies.rbegin(); it != d.replies.rend(); ++it) {
+        std::string path;
+        if (ParsePwdReply(*it, path)) {
+            d.currentDirectory = path;
+            return true;
+        }
+    }
+    d.Fail(CURLE_FTP_WEIRD_SERVER_REPLY, "the server did not name its current directory");
+    return false;
+}
+
+bool FtpClient::GetRemoteDirectory(std::string& directory) {
+    Impl& d = *m_impl;
+    if (!d.Ready())
+        return false;
+    directory = d.currentDirectory;
+    return true;
+}
+
+bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>& entries) {
+    Impl& d = *m_impl;
+    entries.clear();
+    d.skippedLongNames = 0;
+    if (!d.Ready())
+        return false;
+    std::string text;
+    d.Prepare("");
+    d.listingText = &text;
+    curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnListing);
+    curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    const CURLcode result = d.Run();
+    d.listingText = nullptr;
+    if (result == CURLE_WRITE_ERROR) {
+        d.Fail(kFtpErrorListingTooLarge, "the directory listing is too large");
+        return false;
+    }
+    if (result != CURLE_OK) {
+        d.FailCurl(result);
+        return false;
+    }
+    std::vector<FtpEntry> all;
+    ParseFtpListing(text, all, d.skippedLongNames);
+    for (FtpEntry& entry : all)
+        if (FtpPatternMatches(pattern, entry.name))
+            entries.push_back(std::move(entry));
+    return true;
+}
+
+std::size_t FtpClient::SkippedLongNames() const {
+    return m_impl->skippedLongNames;
+}
+
+bool FtpClient::GetFile(const std::string& remoteName, const std::string& localPath,
+                        bool /*reload: libcurl keeps no cache*/) {
+    Impl& d = *m_impl;
+    if (!d.Ready() || !d.CheckName(remoteName))
+        return false;
+    const std::string target = NativePath(localPath);
+    const std::string temp = target + ".part";
+    d.localFile = std::fopen(temp.c_str(), "wb");
+    if (!d.localFile) {
+        d.Fail(CURLE_WRITE_ERROR, "cannot create " + temp + ": " + std::strerror(errno));
+        return false;
+    }
+    d.Prepare(remoteName);
+    curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
+    curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    CURLcode result = d.Run();
+    const bool closed = std::fclose(d.localFile) == 0;
+    d.localFile = nullptr;
+    if (result == CURLE_OK && !closed)
+        result = CURLE_WRITE_ERROR;
+    if (result == CURLE_OK && std::rename(temp.c_str(), target.c_str()) != 0)
+        result = CURLE_WRITE_ERROR;
+    if (result != CURLE_OK) {
+        std::remove(temp.c_str());
+        d.FailCurl(result);
+        return false;
+    }
+    return true;
+}
+
+bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize) {
+    Impl& d = *m_impl;
+    if (!d.Ready() || !d.CheckName(remoteName))
+        return false;
+    d.Prepare(remoteName);
+    curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnStreamData);
+    curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    d.staged.clear();
+    d.stagedPos = 0;
+    d.fileTotal = 0;
+    d.fileExpected = expectedSize;
+    d.fileDone = false;
+    d.filePaused = false;
+    d.fileResult = CURLE_OK;
+    const bool added = curl_multi_add_handle(d.multi, d.easy) == CURLM_OK;
+    d.fileOpen = added;
+    // Wait for the first bytes or the end, so that a missing file fails here, as
+    // FtpOpenFileA does, and not on the first read.
+    while (added && d.staged.empty() && !d.fileDone) {
+        int running = 0;
+        if (curl_multi_perform(d.multi, &running) != CURLM_OK) {
+            d.fileResult = CURLE_FAILED_INIT;
+            d.fileDone = true;
+            break;
+        }
+        d.fileDone = d.TakeResult(d.fileResult);
+        if (d.staged.empty() && !d.fileDone)
+            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+    }
+    if (!added || (d.fileDone && d.fileResult != CURLE_OK && d.staged.empty())) {
+        const CURLcode result = added ? d.fileResult : CURLE_FAILED_INIT;
+        d.CloseFile();
+        d.FailCurl(result);
+        return false;
+    }
+    return true;
+}
+
+bool FtpClient::IsFileOpen() const {
+    return m_impl->fileOpen;
+}
+
+FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got) {
+    Impl& d = *m_impl;
+    got = 0;
+    if (!d.fileOpen) {
+        d.Fail(kFtpErrorNotConnected, "no remote file is open");
+        return FtpRead::Failed;
+    }
+    for (;;) {
+        if (d.stagedPos < d.staged.size()) {
+            got = std::min(capacity, d.staged.size() - d.stagedPos);
+            std::memcpy(buffer, d.staged.data() + d.stagedPos, got);
+            d.stagedPos += got;
+            if (d.stagedPos == d.staged.size()) {
+                d.staged.clear();
+                d.stagedPos = 0;
+                if (d.filePaused) {
+                    // Unpausing may hand over the held-back data at once.
+                    d.filePaused = false;
+                    curl_easy_pause(d.easy, CURLPAUSE_CONT);
+                }
+            }
+            return FtpRead::Data;
+        }
+        if (d.fileDone) {
+            if (d.fileResult != CURLE_OK) {
+                d.FailCurl(d.fileResult);
+                return FtpRead::Failed;
+            }
+            if (d.fileTotal < d.fileExpected) {
+                d.Fail(CURLE_PARTIAL_FILE, "the server sent " + std::to_string(d.fileTotal) +
+                                               " of " + std::to_string(d.fileExpected) +
+                                               " listed bytes");
+                return FtpRead::Failed;
+            }
+            return FtpRead::End;
+        }
+        int running = 0;
+        if (curl_multi_perform(d.multi, &running) != CURLM_OK) {
+            d.fileResult = CURLE_FAILED_INIT;
+            d.fileDone = true;
+            continue;
+        }
+        d.fileDone = d.TakeResult(d.fileResult);
+        if (d.staged.empty() && !d.fileDone)
+            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+    }
+}
+
+void FtpClient::CloseFile() {
+    m_impl->CloseFile();
+}
+
+int FtpClient::ErrorCode() const {
+    return m_impl->errorCode;
+}
+
+const std::string& FtpClient::ErrorText() const {
+    return m_impl->errorText;
+}
+
+} // namespace tarnvale::platform
