@@ -105,23 +105,37 @@ struct Location {
     std::size_t valueEnd = 0;
 };
 
+template <class Unit> bool IsLineEnd(Unit u) {
+    return Code(u) == '\n' || Code(u) == '\r';
+}
+
+// Lines end at "\r", "\n" or "\r\n"; keys before the first section header belong to
+// a section without a name.
 template <class Unit>
 Location Locate(const std::basic_string<Unit>& text, std::string_view section,
                 std::string_view key) {
     Location at;
-    bool inSection = false;
+    bool inSection = section.empty();
+    at.sectionFound = inSection;
     std::size_t pos = 0;
     const std::size_t size = text.size();
     while (pos < size) {
-        std::size_t lineBreak = text.find(Unit('\n'), pos);
-        const bool hasLineEnd = lineBreak != std::basic_string<Unit>::npos;
-        const std::size_t next = hasLineEnd ? lineBreak + 1 : size;
+        std::size_t contentEnd = pos;
+        while (contentEnd < size && !IsLineEnd(text[contentEnd]))
+            ++contentEnd;
+        // The line's own terminator ends where a new line after it would go.
+        std::size_t lineEnd = contentEnd;
+        if (lineEnd < size) {
+            const bool crlf = Code(text[lineEnd]) == '\r' && lineEnd + 1 < size &&
+                              Code(text[lineEnd + 1]) == '\n';
+            lineEnd += crlf ? 2 : 1;
+        }
         std::size_t begin = pos;
-        std::size_t end = next;
-        pos = next;
+        std::size_t end = contentEnd;
+        pos = lineEnd;
         while (begin < end && IsSpace(text[begin]))
             ++begin;
-        while (end > begin && (Code(text[end - 1]) == '\n' || IsSpace(text[end - 1])))
+        while (end > begin && IsSpace(text[end - 1]))
             --end;
         if (begin >= end)
             continue;
@@ -131,13 +145,20 @@ Location Locate(const std::basic_string<Unit>& text, std::string_view section,
             while (close > begin && Code(text[close - 1]) != ']')
                 --close;
             if (close > begin) {
-                // close - 1 is the last "]" of the line; the name lies between.
+                // close - 1 is the last "]" of the line; the name lies between,
+                // without the blanks around it.
+                std::size_t nameBegin = begin + 1;
+                std::size_t nameEnd = close - 1;
+                while (nameBegin < nameEnd && IsSpace(text[nameBegin]))
+                    ++nameBegin;
+                while (nameEnd > nameBegin && IsSpace(text[nameEnd - 1]))
+                    --nameEnd;
                 inSection = false;
-                if (!at.sectionFound && NameEquals(text, begin + 1, close - 1, section)) {
+                if (!at.sectionFound && NameEquals(text, nameBegin, nameEnd, section)) {
                     at.sectionFound = true;
                     inSection = true;
-                    at.insertAt = next;
-                    at.insertNeedsLineEnd = !hasLineEnd;
+                    at.insertAt = lineEnd;
+                    at.insertNeedsLineEnd = contentEnd == size;
                 }
                 continue;
             }
@@ -146,8 +167,8 @@ Location Locate(const std::basic_string<Unit>& text, std::string_view section,
 
         if (!inSection)
             continue;
-        at.insertAt = next;
-        at.insertNeedsLineEnd = !hasLineEnd;
+        at.insertAt = lineEnd;
+        at.insertNeedsLineEnd = contentEnd == size;
         if (at.keyFound)
             continue;
         std::size_t equals = begin;
@@ -156,7 +177,7 @@ Location Locate(const std::basic_string<Unit>& text, std::string_view section,
         std::size_t nameEnd = equals;
         while (nameEnd > begin && IsSpace(text[nameEnd - 1]))
             --nameEnd;
-        if (nameEnd == begin || !NameEquals(text, begin, nameEnd, key))
+        if (!NameEquals(text, begin, nameEnd, key))
             continue;
         at.keyFound = true;
         at.hasValue = equals < end;
@@ -204,13 +225,12 @@ std::string Narrow(const std::basic_string<Unit>& text, std::size_t begin, std::
 template <class Unit>
 std::string ReadFrom(const std::basic_string<Unit>& text, std::string_view section,
                      std::string_view key, std::string_view defaultValue, std::size_t bufferSize) {
+    // Trailing blanks of the default go, but never its first character.
     std::string fallback(defaultValue);
-    while (!fallback.empty() && fallback.back() == ' ')
+    while (fallback.size() > 1 && fallback.back() == ' ')
         fallback.pop_back();
     section = Trim(section);
     key = Trim(key);
-    if (key.empty())
-        return std::string();
     const Location at = Locate(text, section, key);
     if (at.keyFound && at.hasValue)
         return CopyEntry(Narrow(text, at.valueBegin, at.valueEnd), bufferSize);
@@ -224,10 +244,14 @@ template <class Unit> std::basic_string<Unit> Widen(std::string_view s) {
     return out;
 }
 
+// New lines end like the file's first line; CRLF in a file without line ends.
 template <class Unit> std::basic_string<Unit> LineEndOf(const std::basic_string<Unit>& text) {
-    const std::size_t lf = text.find(Unit('\n'));
-    if (lf != std::basic_string<Unit>::npos && (lf == 0 || Code(text[lf - 1]) != '\r'))
-        return Widen<Unit>("\n");
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Code(text[i]) == '\n')
+            return Widen<Unit>("\n");
+        if (Code(text[i]) == '\r')
+            return Widen<Unit>(i + 1 < text.size() && Code(text[i + 1]) == '\n' ? "\r\n" : "\r");
+    }
     return Widen<Unit>("\r\n");
 }
 
@@ -249,7 +273,7 @@ void SetIn(std::basic_string<Unit>& text, std::string_view section, std::string_
         text.insert(at.insertAt, line);
     } else {
         std::basic_string<Unit> block;
-        if (!text.empty() && Code(text.back()) != '\n')
+        if (!text.empty() && !IsLineEnd(text.back()))
             block += lineEnd;
         bool blank = true;
         for (const Unit u : text)

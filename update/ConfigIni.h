@@ -8,11 +8,12 @@
 // Windows build used to go through the system's profile functions; the results
 // here are the ones those functions give on the same files, so that a game folder
 // behaves alike whichever build touches it:
-// - lines end at "\n"; blanks, tabs, "\r", "\v", "\f" and the DOS end-of-file
-//   byte 0x1A around a line, a section name's brackets, a key and its "=" are
-//   ignored;
+// - lines end at "\r", "\n" or both; blanks, tabs, "\v", "\f" and the DOS
+//   end-of-file byte 0x1A around a line, around a section name inside its
+//   brackets, and around a key and its "=" are ignored;
 // - "[name]" opens a section (the name runs to the line's last "]"); a line
 //   starting with "[" without any "]" is an ordinary line of the section before;
+//   lines before the first header form a section without a name;
 // - sections and keys match without regard to letter case, and only the first
 //   section of a name is searched, and in it the first key of a name;
 // - a key line without "=" has no value, so the default applies;

@@ -167,7 +167,7 @@ bool ListHasKeyword(PatchListReader& reader, std::string_view key) {
         const TokenKind kind = reader.NextToken();
         if (kind == TokenKind::End)
             return false;
-        if (kind == TokenKind::Keyword && EqualsIgnoreCase(reader.Text(), key))
+        if (kind == TokenKind::Keyword && EqualsIgnoreCase(TokenString(reader.Text()), key))
             return true;
     }
 }
@@ -279,7 +279,7 @@ PackedEntry PackedReading::Next() {
     if (ends(first))
         return entry;
     if (first == TokenKind::Name) {
-        entry.kind = EqualsIgnoreCase(m_reader.Text(), m_launcherFileName)
+        entry.kind = EqualsIgnoreCase(TokenString(m_reader.Text()), m_launcherFileName)
                          ? PackedEntry::Kind::SelfUpdate
                          : PackedEntry::Kind::Ignored;
         return entry;

@@ -85,6 +85,12 @@ class PatchListReader {
     std::string m_text;
 };
 
+// A token's text as a zero-terminated string sees it: up to its first zero byte
+// (quoted names may hold one). Comparisons of names and keywords use this.
+inline std::string_view TokenString(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
 // Whether the list holds the keyword `key` (without regard to case), anywhere.
 // Reads the reader to the end.
 bool ListHasKeyword(PatchListReader& reader, std::string_view key);

@@ -63,16 +63,17 @@ VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionE
         const TokenKind kind = reader.NextToken();
         if (kind == TokenKind::End)
             return VersionFileResult::Ok;
+        const std::string_view name = TokenString(reader.Text());
         if (kind == TokenKind::TooLong ||
-            (kind == TokenKind::Name && reader.Text().size() > kMaxVersionNameLength)) {
+            (kind == TokenKind::Name && name.size() > kMaxVersionNameLength)) {
             table.clear();
             return VersionFileResult::Unreadable;
         }
         if (kind != TokenKind::Name)
             continue;
         VersionEntry entry;
-        std::memcpy(entry.name, reader.Text().data(), reader.Text().size());
-        entry.version = ParseVersionReadForm(reader.Text());
+        std::memcpy(entry.name, name.data(), name.size());
+        entry.version = ParseVersionReadForm(name);
         table.push_back(entry);
         if (table.size() > static_cast<std::size_t>(kMaxVersions)) {
             table.clear();

@@ -24,13 +24,12 @@ TEST(ConfigIniRead, SectionsKeysAndBlanks) {
                              "[Other]\r\n"
                              "Version=8.8.8\r\n"
                              "\r\n"
-                             "  [ login ]\r\n"
-                             "Version=7.7.7\r\n"
-                             "\t[login]  ; the real one\r\n"
+                             "  [ login ]  ; the real one\r\n"
                              ";Version=6.6.6\r\n"
                              "  version \t=  1.02.07  \r\n"
                              "TestVersion=\r\n"
                              "Version=5.5.5\r\n"
+                             "= no name\r\n"
                              "[LOGIN]\r\n"
                              "Extra=1\r\n";
     EXPECT_EQ(Read(file), "1.02.07") << "first key of the first section of the name";
@@ -39,14 +38,15 @@ TEST(ConfigIniRead, SectionsKeysAndBlanks) {
     EXPECT_EQ(Read(file, "Version", "Other"), "8.8.8");
     EXPECT_EQ(Read(file, "Version", " login "), "1.02.07") << "the asked names are trimmed";
     EXPECT_EQ(Read(file, "Version", "Missing"), "0.0.0");
-    EXPECT_EQ(Read(file, ""), "") << "an empty key reads nothing";
+    EXPECT_EQ(Read(file, "Version", ""), "9.9.9") << "keys before the first header";
+    EXPECT_EQ(Read(file, ""), "no name");
 }
 
 TEST(ConfigIniRead, LineEndsAndOddLines) {
     EXPECT_EQ(Read("[LOGIN]\nVersion=1.2.3\n"), "1.2.3");
     EXPECT_EQ(Read("[LOGIN]\nVersion=1.2.3"), "1.2.3");
-    // Only "\n" ends a line: a file with bare "\r" line ends is one long line.
-    EXPECT_EQ(Read("[LOGIN]\rVersion=1.2.3\r"), "0.0.0");
+    EXPECT_EQ(Read("[LOGIN]\rVersion=1.2.3\r"), "1.2.3");
+    EXPECT_EQ(Read("\r\n\n[LOGIN]\r\r\nVersion=1.2.3\n\r"), "1.2.3");
     EXPECT_EQ(Read("[LOGIN]\n\x1AVersion=1.2.3\x1A\n"), "1.2.3");
     // A key line without "=" has no value.
     EXPECT_EQ(Read("[LOGIN]\nVersion\n"), "0.0.0");
@@ -109,6 +109,8 @@ TEST(ConfigIniWrite, NewKeysGoAfterTheSectionsLastLine) {
     EXPECT_EQ(Set("[LOGIN]", "Version", "2"), "[LOGIN]\r\nVersion=2\r\n");
     EXPECT_EQ(Set("[LOGIN]\nVersion\n", "Version", "2"), "[LOGIN]\nVersion=2\n");
     EXPECT_EQ(Set("[LOGIN]\nVersion=\n", "Version", "2"), "[LOGIN]\nVersion=2\n");
+    EXPECT_EQ(Set("[LOGIN]\rVersion=1\r", "TestVersion", "2"),
+              "[LOGIN]\rVersion=1\rTestVersion=2\r");
     EXPECT_EQ(Set("[LOGIN]\r\nVersion=1\r\n[LOGIN]\r\n", "Version", "2"),
               "[LOGIN]\r\nVersion=2\r\n[LOGIN]\r\n");
 }

@@ -156,6 +156,9 @@ TEST(PatchListReader, KeywordsMatchWithoutRegardToCaseAnywhere) {
     EXPECT_FALSE(ListHasKeyword(absent, "TEST_SERVER"));
     PatchListReader unterminated("#TEST_SERVER");
     EXPECT_TRUE(ListHasKeyword(unterminated, "TEST_SERVER"));
+    const char zero[] = "#COMPRESSED\0x#";
+    PatchListReader cut(std::string(zero, sizeof zero - 1));
+    EXPECT_TRUE(ListHasKeyword(cut, "COMPRESSED")) << "compared up to the zero byte";
     PatchListReader empty("");
     EXPECT_FALSE(ListHasKeyword(empty, "COMPRESSED"));
 }

@@ -237,6 +237,15 @@ TEST_F(VersionFileTest, MissingOrUnreadableFilesFailWith113) {
     ExpectStatus(msgid::kCannotOpenListFile);
 }
 
+TEST_F(VersionFileTest, AZeroByteEndsANameAsInAZeroTerminatedCopy) {
+    const char file[] = "\"1.2\0.5\" \"1.0.0\0too long for a name\"";
+    ASSERT_TRUE(Parse(std::string(file, sizeof file - 1)));
+    ASSERT_EQ(update.versionTable.size(), 2u);
+    EXPECT_STREQ(update.versionTable[0].name, "1.2");
+    EXPECT_EQ(update.versionTable[0].version, V(1, 2, 0));
+    EXPECT_STREQ(update.versionTable[1].name, "1.0.0");
+}
+
 TEST_F(VersionFileTest, AFullFileNameFieldWithoutTerminatorIsNotOverrun) {
     std::memset(update.server.versionFileName, 'v', sizeof update.server.versionFileName);
     test::WriteFile(std::string(sizeof update.server.versionFileName, 'v'), "\"1.0.1\"");
