@@ -35,12 +35,20 @@ class StatusWindow : public tarnvale::LauncherWindow {
     std::vector<std::string> texts;
 };
 
+// The scratch folder, removed again when the run ends.
+char g_folder[] = "/tmp/tarnvale-version-fuzz-XXXXXX";
+
+void RemoveScratchFolder() {
+    tarnvale::platform::RemoveFile(std::string(g_folder) + "/version.wvd");
+    tarnvale::platform::RemoveEmptyDirectory(g_folder);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/tarnvale-version-fuzz-XXXXXX";
-    if (!::mkdtemp(folder) || !tarnvale::platform::ChangeDirectory(folder))
+    if (!::mkdtemp(g_folder) || !tarnvale::platform::ChangeDirectory(g_folder))
         std::abort();
+    std::atexit(RemoveScratchFolder);
     return 0;
 }
 

@@ -16,12 +16,5 @@ TEST(GameClient, OnlyFourStartResultsAreReported) {
         EXPECT_EQ(StartResultMessage(result), 0) << result;
 }
 
-TEST(GameClient, CommandLinePiecesAddUpToFourteenBytesOfFraming) {
-    // "connect " + "/y" + address + " /z" + port + " " is 14 + n + d bytes long.
-    const std::size_t framing = sizeof kCommandPrefix - 1 + sizeof kAddressSwitch - 1 +
-                                sizeof kPortSwitch - 1 + sizeof kCommandSuffix - 1;
-    EXPECT_EQ(framing, 14u);
-}
-
 } // namespace
 } // namespace tarnvale::gameclient

@@ -140,16 +140,6 @@ TEST(ConfigIniWrite, RefusesWhatWouldNotReadBack) {
     EXPECT_EQ(Set(file, "Version", "  1.0"), "[LOGIN]\nVersion=1.0\n") << "leading blanks go";
 }
 
-TEST(ConfigIniWrite, ReadsBackWhatWasWritten) {
-    const char* files[] = {"", "[LOGIN]", "[LOGIN]\nVersion\n",
-                           "x=1\n[login]\r\n  Version = 9 \r\n", "[A]\n[LOGIN\nVersion=1\n"};
-    for (const char* original : files) {
-        const std::string written = Set(original, "Version", "1.02.07");
-        EXPECT_EQ(Read(written), "1.02.07") << original;
-        EXPECT_EQ(Read(Set(written, "TestVersion", "0.01.00"), "TestVersion"), "0.01.00");
-    }
-}
-
 class ConfigIniFileTest : public test::TempDirTest {};
 
 TEST_F(ConfigIniFileTest, WritesThroughATemporaryAndLeavesNoneBehind) {
