@@ -21,7 +21,10 @@ int TestModeWeight(const ClientVersion& v) {
 } // namespace
 
 std::string ConfigIniPath(const std::string& currentDirectory) {
-    if (!currentDirectory.empty() && currentDirectory.back() == '\\')
+    // A directory the system could not tell must not turn into the drive's root.
+    if (currentDirectory.empty())
+        return kConfigIniName;
+    if (currentDirectory.back() == '\\')
         return currentDirectory + kConfigIniName;
     return currentDirectory + "\\" + kConfigIniName;
 }

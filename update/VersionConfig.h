@@ -27,7 +27,8 @@ inline constexpr std::size_t kConfigValueBuffer = 10;
 inline constexpr std::size_t kMaxVersionNameLength = sizeof(VersionEntry::name) - 1;
 
 // The path of config.ini in `currentDirectory`: the directory, "\" unless it
-// already ends in one, then "config.ini".
+// already ends in one, then "config.ini". An empty directory gives the bare name,
+// relative to the current directory.
 std::string ConfigIniPath(const std::string& currentDirectory);
 
 // Fills update.localVersion: the "/l" override as given, or else the "Version" of

@@ -328,6 +328,13 @@ TEST_F(PackedReadingTest, PathsLeavingTheGameFolderFailTheList) {
     EXPECT_TRUE(Apply("@ \"\" @ 1 \"\""));
 }
 
+TEST_F(PackedReadingTest, WithoutAGameFolderNamesStayRelative) {
+    test::WriteFile(Dir() / "here.bmd", "x");
+    game.clear();
+    EXPECT_TRUE(Apply("@ \"here.bmd\""));
+    EXPECT_FALSE(std::filesystem::exists(Dir() / "here.bmd"));
+}
+
 TEST_F(PackedReadingTest, EntriesCutShortByTheEndOfTheList) {
     EXPECT_TRUE(Apply("@"));
     EXPECT_TRUE(Apply("@ 1"));

@@ -43,6 +43,7 @@ TEST(ClientVersion, WrittenForms) {
 TEST(ConfigIniPath, AddsASeparatorOnlyWhenMissing) {
     EXPECT_EQ(ConfigIniPath("C:\\Game"), "C:\\Game\\config.ini");
     EXPECT_EQ(ConfigIniPath("C:\\"), "C:\\config.ini");
+    EXPECT_EQ(ConfigIniPath(""), "config.ini") << "never the root of the drive";
 }
 
 class LocalVersionTest : public test::TempDirTest {
