@@ -1,24 +1,19 @@
 #include "update/ClientVersion.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace tarnvale {
 namespace {
 
-// atoi's reading: optional blanks and sign, then digits up to the first other
-// character; anything unreadable is 0. Only the low 8 bits are kept.
+// A piece is read as a decimal number from its first character: digits stop at the
+// first non-digit, and a piece that does not begin with a digit reads as 0. Only
+// the low 8 bits are kept, so 300 reads as 44. The sum wraps rather than
+// overflows, which keeps the low bits of very long digit runs well defined.
 std::uint8_t ReadPiece(std::string_view piece) {
-    size_t i = 0;
-    while (i < piece.size() && (piece[i] == ' ' || (piece[i] >= '\t' && piece[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < piece.size() && (piece[i] == '+' || piece[i] == '-'))
-        negative = piece[i++] == '-';
     std::uint32_t value = 0;
-    for (; i < piece.size() && piece[i] >= '0' && piece[i] <= '9'; ++i)
+    for (size_t i = 0; i < piece.size() && piece[i] >= '0' && piece[i] <= '9'; ++i)
         value = value * 10 + static_cast<std::uint32_t>(piece[i] - '0');
-    return static_cast<std::uint8_t>(negative ? 0u - value : value);
+    return static_cast<std::uint8_t>(value);
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// What the launcher relies on about the update server: the layout below its root
+// and the requests both update roads make of it. The server itself is the
+// operator's; nothing else about it is assumed.
+namespace tarnvale::updateserver {
+
+// Layout below the server root (the FTP login directory or the web root).
+// The version file's real name arrives with the connect server's update-server
+// packet; this is the name operators use in practice.
+inline constexpr char kDefaultVersionFileName[] = "version.wvd";
+// Each version directory (named as in the version file) holds its patch list and,
+// for a packed version, its archive. Both keep these names locally as well.
+inline constexpr char kPatchListName[] = "list.inf";
+inline constexpr char kArchiveName[] = "up_list.zip";
+// Suffix of a packed file of a file-by-file version with COMPRESSED.
+inline constexpr char kPackedSuffix[] = ".QXC";
+
+// FTP requests.
+inline constexpr char kFtpAgentName[] = "PATCH_FTP_DOWNLOAD";
+inline constexpr char kFtpListPattern[] = "*.*";
+// A listing entry's name is at most this many bytes; its size is 32 bits.
+inline constexpr std::size_t kMaxRemoteNameLength = 255;
+// Files are read from the server in chunks of this size.
+inline constexpr std::size_t kFtpChunkSize = 2048;
+
+// HTTP requests. The "time" query only defeats caches; the server ignores it.
+// The HTTP server is reached on the scheme's default port, without an account.
+inline constexpr char kVersionFileUrlFormat[] = "http://%s/%s?time=%d";
+inline constexpr char kVersionItemUrlFormat[] = "http://%s/%s/%s?time=%d";
+
+// "http://host/versionFile?time=tick", the tick printed as a signed decimal.
+std::string VersionFileUrl(const char* host, const char* versionFileName, std::uint32_t tick);
+// "http://host/version/item?time=tick", for "list.inf" and "up_list.zip".
+std::string VersionItemUrl(const char* host, const char* versionName, const char* item,
+                           std::uint32_t tick);
+
+// The FTP directory of a folder of a version whose server mirrors the folder tree
+// (NEWTOOLVERSION): "/" + version + "/" + folder + "/", every "\" turned into "/".
+std::string MirroredFolderDirectory(const std::string& versionName, const std::string& folder);
+
+} // namespace tarnvale::updateserver

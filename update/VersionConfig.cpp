@@ -1,0 +1,139 @@
+#include "update/VersionConfig.h"
+
+#include "app/LauncherState.h"
+#include "app/LauncherWindow.h"
+#include "msg/MessageIds.h"
+#include "update/ConfigIni.h"
+#include "update/PatchList.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnvale {
+namespace {
+
+// The test-mode weight. The first component is weighed by 65535 rather than
+// 65536, so 1.00.00 and 0.255.255 weigh the same.
+int TestModeWeight(const ClientVersion& v) {
+    return v.major * 65535 + v.minor * 256 + v.build;
+}
+
+} // namespace
+
+std::string ConfigIniPath(const std::string& currentDirectory) {
+    // A directory the system could not tell must not turn into the drive's root.
+    if (currentDirectory.empty())
+        return kConfigIniName;
+    if (currentDirectory.back() == '\\')
+        return currentDirectory + kConfigIniName;
+    return currentDirectory + "\\" + kConfigIniName;
+}
+
+void ReadLocalVersion(const LauncherState& launcher, UpdateState& update,
+                      const std::string& currentDirectory) {
+    if (launcher.launchMode == kLaunchOverride) {
+        update.localVersion = {launcher.overrideVersion[0], launcher.overrideVersion[1],
+                               launcher.overrideVersion[2]};
+        return;
+    }
+    const std::string path = ConfigIniPath(currentDirectory);
+    const ClientVersion version = ParseVersionReadForm(ini::ReadProfileStringFromFile(
+        path, kConfigSection, kConfigVersionKey, kConfigDefaultVersion, kConfigValueBuffer));
+    const ClientVersion testVersion = ParseVersionReadForm(ini::ReadProfileStringFromFile(
+        path, kConfigSection, kConfigTestVersionKey, kConfigDefaultVersion, kConfigValueBuffer));
+    if (launcher.launchMode == kLaunchTest)
+        update.localVersion =
+            TestModeWeight(version) > TestModeWeight(testVersion) ? version : testVersion;
+    else
+        update.localVersion = version;
+}
+
+bool WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
+                       const std::string& currentDirectory) {
+    const std::string path = ConfigIniPath(currentDirectory);
+    const std::string text = FormatConfigForm(update.localVersion);
+    bool ok = true;
+    if (launcher.launchMode == kLaunchTest)
+        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigTestVersionKey, text);
+    if (launcher.testServerFlag == 0)
+        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigVersionKey, text) && ok;
+    return ok;
+}
+
+VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionEntry>& table) {
+    table.clear();
+    for (;;) {
+        const TokenKind kind = reader.NextToken();
+        if (kind == TokenKind::End)
+            return VersionFileResult::Ok;
+        const std::string_view name = TokenString(reader.Text());
+        if (kind == TokenKind::TooLong ||
+            (kind == TokenKind::Name && name.size() > kMaxVersionNameLength)) {
+            table.clear();
+            return VersionFileResult::Unreadable;
+        }
+        if (kind != TokenKind::Name)
+            continue;
+        VersionEntry entry;
+        std::memcpy(entry.name, name.data(), name.size());
+        entry.version = ParseVersionReadForm(name);
+        table.push_back(entry);
+        if (table.size() > static_cast<std::size_t>(kMaxVersions)) {
+            table.clear();
+            return VersionFileResult::TooMany;
+        }
+    }
+}
+
+bool ParseVersionFile(UpdateState& update, const LauncherState& launcher, LauncherWindow& window) {
+    window.SetStatusText(launcher.Text(msgid::kReadingVersionFile));
+    update.versionTable.clear();
+    const char* const field = update.server.versionFileName;
+    const std::string fileName(
+        field, std::find(field, field + sizeof update.server.versionFileName, '\0'));
+    PatchListReader reader;
+    // The name comes from the connect server; it must name a file in the game
+    // folder like any name in a list.
+    if (!IsSafeListPath(fileName) || !reader.Open(fileName)) {
+        window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
+        return false;
+    }
+    switch (ReadVersionTable(reader, update.versionTable)) {
+    case VersionFileResult::Ok:
+        return true;
+    case VersionFileResult::Unreadable:
+        window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
+        return false;
+    case VersionFileResult::TooMany:
+        window.SetStatusText(launcher.Text(msgid::kTooManyVersions));
+        return false;
+    }
+    return false;
+}
+
+bool IsNewer(const VersionEntry& entry, const ClientVersion& local) {
+    return entry.Packed() > local.Packed();
+}
+
+std::vector<std::size_t> FtpVersionsToInstall(const std::vector<VersionEntry>& table,
+                                              ClientVersion local) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!IsNewer(table[i], local))
+            continue;
+        order.push_back(i);
+        local = table[i].version;
+    }
+    return order;
+}
+
+std::size_t HttpFirstVersionToInstall(const std::vector<VersionEntry>& table,
+                                      const ClientVersion& local) {
+    for (std::size_t i = table.size(); i > 0; --i) {
+        if (!IsNewer(table[i - 1], local))
+            return i;
+    }
+    return 0;
+}
+
+} // namespace tarnvale
