@@ -35,8 +35,8 @@ bool OpenWriterKey(const ConnectionChannel& channel, RegistryKey& key,
 std::uint32_t ReadStampIn(RegistryRoot root, const ConnectionChannel& channel) {
     RegistryKey key;
     std::uint32_t stamp = 0;
-    if (!key.Create(root, channel.keyPath) || !key.QueryDword(kStampValue, stamp))
-        return kMissingStamp;
+    if (!key.Create(root, channel.keyPath) || !key.QueryDword(gameclient::kValueKeyStamp, stamp))
+        return gameclient::kMissingStamp;
     return stamp;
 }
 
@@ -44,7 +44,7 @@ std::uint32_t ReadStampIn(RegistryRoot root, const ConnectionChannel& channel) {
 bool ReadIn(RegistryRoot root, ConnectionParameters& parameters, const ConnectionChannel& channel) {
     // Unsigned arithmetic: the difference stays right across the clock's wrap.
     if (static_cast<std::uint32_t>(channel.clock() - ReadStampIn(root, channel)) >
-        kReaderWindowMs) {
+        gameclient::kReaderStampLimitMs) {
         platform::DeleteRegistryKey(root, channel.keyPath);
         return false;
     }
@@ -52,8 +52,9 @@ bool ReadIn(RegistryRoot root, ConnectionParameters& parameters, const Connectio
     std::string scrambled;
     std::uint32_t port = 0;
     if (!key.Create(root, channel.keyPath) ||
-        !key.QueryString(kAddressValue, scrambled, kMaxAddressLength + 1) ||
-        !key.QueryDword(kPortValue, port))
+        !key.QueryString(gameclient::kValueParameterA, scrambled,
+                         gameclient::kMaxAddressLength + 1) ||
+        !key.QueryDword(gameclient::kValueParameterB, port))
         return false;
     key.Close();
     const ParamKey paramKey = BuildParamKey();
@@ -66,8 +67,8 @@ bool ReadIn(RegistryRoot root, ConnectionParameters& parameters, const Connectio
 // The address as the registry can hold it: a zero-terminated text of at most 255
 // bytes whose scrambled form has no zero byte either.
 bool IsStorableAddress(const std::string& address, const std::string& scrambled) {
-    return address.size() <= kMaxAddressLength && address.find('\0') == std::string::npos &&
-           scrambled.find('\0') == std::string::npos;
+    return address.size() <= gameclient::kMaxAddressLength &&
+           address.find('\0') == std::string::npos && scrambled.find('\0') == std::string::npos;
 }
 
 } // namespace
@@ -101,14 +102,14 @@ bool WriteKeyStamp(const ConnectionChannel& channel) {
     RegistryKey key;
     if (!OpenWriterKey(channel, key))
         return false;
-    return key.SetDword(kStampValue, channel.clock());
+    return key.SetDword(gameclient::kValueKeyStamp, channel.clock());
 }
 
 std::uint32_t ReadKeyStamp(const ConnectionChannel& channel) {
     RegistryKey key;
     std::uint32_t stamp = 0;
-    if (!OpenWriterKey(channel, key) || !key.QueryDword(kStampValue, stamp))
-        return kMissingStamp;
+    if (!OpenWriterKey(channel, key) || !key.QueryDword(gameclient::kValueKeyStamp, stamp))
+        return gameclient::kMissingStamp;
     return stamp;
 }
 
@@ -121,7 +122,8 @@ bool DeleteConnectionKey(const ConnectionChannel& channel) {
 
 bool WriteConnectionParameters(const ConnectionParameters& parameters,
                                const ConnectionChannel& channel) {
-    if (static_cast<std::uint32_t>(channel.clock() - ReadKeyStamp(channel)) > kWriterWindowMs) {
+    if (static_cast<std::uint32_t>(channel.clock() - ReadKeyStamp(channel)) >
+        gameclient::kWriterStampLimitMs) {
         DeleteConnectionKey(channel);
         return false;
     }
@@ -139,10 +141,11 @@ bool WriteConnectionParameters(const ConnectionParameters& parameters,
     // A value that cannot be written fails the whole write: the game client would
     // otherwise be started without its parameters.
     RegistryKey key;
-    if (!OpenWriterKey(channel, key) || !key.SetString(kAddressValue, scrambled.c_str()))
+    if (!OpenWriterKey(channel, key) ||
+        !key.SetString(gameclient::kValueParameterA, scrambled.c_str()))
         return false;
     key.Close();
-    if (!OpenWriterKey(channel, key) || !key.SetDword(kPortValue, port))
+    if (!OpenWriterKey(channel, key) || !key.SetDword(gameclient::kValueParameterB, port))
         return false;
     key.Close();
     return WriteKeyStamp(channel);

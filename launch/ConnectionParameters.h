@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launch/GameClient.h"
+
 #include "platform/Registry.h"
 
 #include <array>
@@ -36,24 +38,16 @@ constexpr bool KeepsDigitsAndDotNonZero(const std::uint8_t (&key)[4]) {
 }
 
 struct ConnectionParameters {
-    std::string address; // at most kMaxAddressLength bytes, in practice a dotted IPv4 text
+    std::string
+        address; // at most gameclient::kMaxAddressLength bytes, in practice a dotted IPv4 text
     std::uint32_t port = 0;
 };
-
-inline constexpr std::size_t kMaxAddressLength = 255;
-inline constexpr char kConnectionKeyPath[] = "SOFTWARE\\Qorvex\\Vey\\Connection";
-inline constexpr char kAddressValue[] = "ParameterA";
-inline constexpr char kPortValue[] = "ParameterB";
-inline constexpr char kStampValue[] = "Key";
-inline constexpr std::uint32_t kMissingStamp = 0xFFFFFFFF;
-inline constexpr std::uint32_t kWriterWindowMs = 5000;
-inline constexpr std::uint32_t kReaderWindowMs = 26000;
 
 // Where the parameters live and which clock stamps them. The defaults are the
 // machine-wide key and the system's millisecond clock; tests use their own key
 // path and a clock they control.
 struct ConnectionChannel {
-    std::string keyPath = kConnectionKeyPath;
+    std::string keyPath = gameclient::kConnectionKeyPath;
     std::function<std::uint32_t()> clock;
     ConnectionChannel();
 };
@@ -66,7 +60,7 @@ struct ConnectionChannel {
 // Opens the key where the writer keeps it (creating it) and sets "Key" to now.
 // False when the key can be opened in neither place.
 bool WriteKeyStamp(const ConnectionChannel& channel = {});
-// "Key" from the writer's key; kMissingStamp when it cannot be opened or read.
+// "Key" from the writer's key; gameclient::kMissingStamp when it cannot be opened or read.
 std::uint32_t ReadKeyStamp(const ConnectionChannel& channel = {});
 // Deletes the key, with its values, in both places. True when a key was deleted.
 bool DeleteConnectionKey(const ConnectionChannel& channel = {});

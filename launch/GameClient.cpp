@@ -1,17 +1,18 @@
 #include "launch/GameClient.h"
 
 #include "msg/MessageIds.h"
+#include "platform/ProgramStart.h"
 
 namespace tarnvale::gameclient {
 
-int StartResultMessage(long result) {
+int StartResultMessage(std::intptr_t result) {
     switch (result) {
-    case kStartOutOfResources:
+    case platform::kStartOutOfResources:
         return msgid::kStartOutOfMemory;
-    case kStartFileNotFound:
-    case kStartPathNotFound:
+    case platform::kStartFileNotFound:
+    case platform::kStartPathNotFound:
         return msgid::kStartNotFound;
-    case kStartBadFormat:
+    case platform::kStartBadFormat:
         return msgid::kStartBadFormat;
     default:
         return 0;

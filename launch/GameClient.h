@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // What the launcher fixes about the game client: the three channels through which
@@ -44,15 +45,9 @@ inline constexpr char kCommandSuffix[] = " ";
 // The command line is built in a buffer of this size.
 inline constexpr unsigned kCommandLineBufferSize = 256;
 
-// Start results of the shell that the launcher reports; every other value,
-// success or failure, shows nothing.
-inline constexpr long kStartOutOfResources = 0;
-inline constexpr long kStartFileNotFound = 2;
-inline constexpr long kStartPathNotFound = 3;
-inline constexpr long kStartBadFormat = 11;
-
-// The message text that reports a start result, or 0 when the result is not
-// reported. Results above 32 mean the start succeeded.
-int StartResultMessage(long result);
+// The message text that reports a start result of the shell (platform::kStart*):
+// 131, 132 or 133, or 0 when the result is not reported. Results above 32 mean
+// the start succeeded.
+int StartResultMessage(std::intptr_t result);
 
 } // namespace tarnvale::gameclient

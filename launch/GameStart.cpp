@@ -26,22 +26,8 @@ bool IsPortText(std::string_view text) {
 
 } // namespace
 
-int StartResultMessage(std::intptr_t result) {
-    switch (result) {
-    case kGameStartOutOfResources:
-        return msgid::kStartOutOfMemory;
-    case kGameStartFileNotFound:
-    case kGameStartPathNotFound:
-        return msgid::kStartNotFound;
-    case kGameStartBadFormat:
-        return msgid::kStartBadFormat;
-    default:
-        return 0;
-    }
-}
-
 void ReportStartResult(const LauncherState& state, std::intptr_t result) {
-    if (const int id = StartResultMessage(result))
+    if (const int id = gameclient::StartResultMessage(result))
         ShowErrorBox(state, id);
 }
 

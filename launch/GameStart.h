@@ -13,16 +13,6 @@
 // Starting the game client for the chosen partition and ending the launcher.
 namespace tarnvale {
 
-// The shell's start results that the player is told about; any other value up to
-// 32 is a failure shown to nobody, anything above 32 a successful start.
-inline constexpr std::intptr_t kGameStartOutOfResources = 0;
-inline constexpr std::intptr_t kGameStartFileNotFound = 2;
-inline constexpr std::intptr_t kGameStartPathNotFound = 3;
-inline constexpr std::intptr_t kGameStartBadFormat = 11;
-
-// The message text for a start result (131, 132 or 133), or 0 when the result is
-// not reported.
-int StartResultMessage(std::intptr_t result);
 // Shows the error box for a start result, if it has one.
 void ReportStartResult(const LauncherState& state, std::intptr_t result);
 

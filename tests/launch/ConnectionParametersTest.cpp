@@ -121,7 +121,7 @@ TEST_F(ConnectionKey, WriterWindowIsFiveSecondsOfUnsignedDifference) {
 
 TEST_F(ConnectionKey, MissingStampPassesOnlyJustAfterSystemStart) {
     // A missing "Key" reads as 0xFFFFFFFF, so the difference is now + 1.
-    EXPECT_EQ(ReadKeyStamp(Channel()), kMissingStamp);
+    EXPECT_EQ(ReadKeyStamp(Channel()), gameclient::kMissingStamp);
     now = 4999;
     EXPECT_TRUE(WriteConnectionParameters({"1.2.3.4", 1}, Channel()));
     DeleteConnectionKey(Channel());
@@ -196,7 +196,7 @@ TEST_F(ConnectionKey, StampsComeFromTheSystemClockByDefault) {
     real.keyPath = KeyPath();
     ASSERT_TRUE(WriteKeyStamp(real));
     const std::uint32_t stamp = ReadKeyStamp(real);
-    EXPECT_NE(stamp, kMissingStamp);
+    EXPECT_NE(stamp, gameclient::kMissingStamp);
     EXPECT_LE(static_cast<std::uint32_t>(real.clock() - stamp), 5000u);
     EXPECT_TRUE(WriteConnectionParameters({"127.0.0.1", 44405}, real));
     ConnectionParameters read;

@@ -72,15 +72,6 @@ TEST(GameCommandLine, DecodingCopesWithSeparatorBytesInsideTheAddress) {
         EXPECT_FALSE(DecodeGameCommandLine(bad, kKey, decodedAddress, port)) << bad;
 }
 
-TEST(GameStartResult, OnlyThreeResultsAreReported) {
-    EXPECT_EQ(StartResultMessage(0), 131);
-    EXPECT_EQ(StartResultMessage(2), 133);
-    EXPECT_EQ(StartResultMessage(3), 133);
-    EXPECT_EQ(StartResultMessage(11), 132);
-    for (const std::intptr_t silent : {1, 4, 5, 8, 10, 12, 26, 31, 32, 33, 42, -1})
-        EXPECT_EQ(StartResultMessage(silent), 0) << silent;
-}
-
 void LoadTexts(LauncherState& state) {
     state.messages.LoadFromMemory(msg::SerializeMessageFile(
         {{131, "out of memory"}, {132, "bad format"}, {133, "not found"}, {151, "not stored"}},
@@ -373,7 +364,7 @@ TEST_F(GameClient, ConnectHandsTheSameServerToTheRealClientThroughBothChannels) 
         << run.output;
 #endif
     platform::RegistryKey key;
-    EXPECT_FALSE(key.Open(platform::RegistryRoot::LocalMachine, kConnectionKeyPath))
+    EXPECT_FALSE(key.Open(platform::RegistryRoot::LocalMachine, gameclient::kConnectionKeyPath))
         << "the client consumed the parameters";
 }
 
