@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
+#include "update/SelfUpdate.h"
 
 #include <cstring>
 
@@ -19,6 +20,11 @@ bool CUpdateApp::InitInstance(const char* commandLine, const char* messageFile) 
     // The mutex stays held until the process ends, also when this call returns.
     const bool alreadyRunning = m_mutex.Create(m_mutexName);
     m_mutex.KeepForProcessLifetime();
+
+    // Files that the last update left waiting go in place before any is used;
+    // not while another launcher runs and has them open.
+    if (!alreadyRunning)
+        CompleteSelfUpdate();
 
     // Loaded before the single-instance test so that its text can be shown.
     m_state.messages.Load(messageFile);

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tarnvale {
+
+class LauncherWindow;
+struct UpdateState;
+
+// Putting a staged version in place. All paths are relative to the current
+// directory, the game folder; the staging folder is "Temp".
+
+inline constexpr char kTempFolder[] = "Temp";
+
+// Support files are never written under their own names while the launcher
+// runs (they may be in use); they wait under another name until the next start
+// (see SelfUpdate.h). For an archive the whole entry name is compared, so only
+// top-level entries are renamed; the result is the name to write, or `name`
+// unchanged. "config.ini" becomes "config._ni".
+std::string ArchiveWriteName(const std::string& name);
+
+// For a file-by-file copy only the file name and extension of the staged path
+// count, and a renamed support file lands at the game folder's top level.
+// `destination` is the path relative to the game folder; `selfUpdate` is set
+// for the launcher's own executable. "config.ini" keeps its name here.
+struct CopyDestination {
+    std::string destination;
+    bool selfUpdate = false;
+};
+CopyDestination CopyWriteName(const std::string& stagedPath);
+
+// Copies every file the journal lists from "Temp" into the game folder,
+// dispatching one window message per line. A copy that fails shows
+// "Patch Install Error, File : %s (%d)" and fails; a journal name that would
+// leave the game folder fails without copying anything more. Sets
+// `selfUpdatePending` when the launcher's own executable is among the files.
+bool CopyFromTemp(UpdateState& update, LauncherWindow& window);
+
+// Deletes the journal's files from "Temp", then the journal. At the first file
+// that cannot be deleted it stops and keeps the journal, and still succeeds.
+// False only when the journal cannot be opened.
+bool DeleteTempFiles(LauncherWindow& window);
+
+// Unpacks a version archive into `gameFolder` (which ends in a separator).
+// Every entry name is checked first: an archive with a name outside the game
+// folder, an unsupported or encrypted entry, or a damaged directory is refused
+// before anything is written. A damaged entry found while writing fails the
+// extraction; that entry is not left in place. Entries already written stay
+// (the version is then reinstalled on the next attempt). When a file cannot be
+// created, or the archive brings no top-level "config.ini", an error box is
+// shown and `requestWindowClose` is called (the window is asked to close). On
+// success "config.ini" has been replaced and "config._ni" and the archive are
+// gone.
+bool ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
+                          const std::function<void()>& requestWindowClose = {});
+
+// Removes "Temp" with everything in it; failures are silent.
+void CleanTempFolder();
+
+// Whether any of the probe files that call for the wholesale delete exists.
+bool AnyProbeFilePresent();
+
+// Deletes the files of the kinds *.dat *.bmd *.txt *.OZJ *.OZT *.wav *.att
+// *.obj *.map from the game folder's top level (extensions compared without
+// regard to case), read-only ones included; hidden and system files and all
+// folders are left alone. Returns the number of files deleted.
+int RunWholesaleDelete();
+
+} // namespace tarnvale

@@ -1,0 +1,112 @@
+#include "update/PatchLog.h"
+
+#include "platform/Files.h"
+#include "update/ClientVersion.h"
+
+namespace tarnvale {
+namespace {
+
+bool IsBlank(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+int FoldCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
+
+} // namespace
+
+bool NamesEqual(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(static_cast<unsigned char>(a[i])) !=
+            FoldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool AppendPatchLog(char kind, const char* text) {
+    if (!text || !*text)
+        return false;
+    for (const char* p = text; *p; ++p) {
+        if (IsBlank(static_cast<unsigned char>(*p)))
+            return false;
+    }
+    std::FILE* log = std::fopen(platform::NativePath(kPatchLogName).c_str(), "a");
+    if (!log)
+        return false;
+    const bool written = std::fprintf(log, "%c %s\n", kind, text) > 0;
+    return (std::fclose(log) == 0) && written;
+}
+
+bool PatchLogReader::Open(const char* path) {
+    Close();
+    m_file = std::fopen(platform::NativePath(path).c_str(), "rb");
+    return m_file != nullptr;
+}
+
+void PatchLogReader::Close() {
+    if (m_file)
+        std::fclose(m_file);
+    m_file = nullptr;
+}
+
+bool PatchLogReader::Next(char& kind, std::string& text) {
+    if (!m_file)
+        return false;
+    const int first = std::fgetc(m_file);
+    if (first == EOF)
+        return false;
+    kind = static_cast<char>(first);
+    int c = std::fgetc(m_file);
+    while (c != EOF && IsBlank(c))
+        c = std::fgetc(m_file);
+    text.clear();
+    while (c != EOF && !IsBlank(c)) {
+        text += static_cast<char>(c);
+        c = std::fgetc(m_file);
+    }
+    if (text.empty())
+        return false;
+    // The pattern's closing "\n" skips all white space, so the next kind is the
+    // next non-blank byte.
+    while (c != EOF && IsBlank(c))
+        c = std::fgetc(m_file);
+    if (c != EOF)
+        std::ungetc(c, m_file);
+    return true;
+}
+
+bool PatchLogHasFile(const char* key) {
+    PatchLogReader reader;
+    if (!reader.Open())
+        return false;
+    const std::string wanted = key ? key : "";
+    char kind = 0;
+    std::string text;
+    while (reader.Next(kind, text)) {
+        if (kind == kLogFile && NamesEqual(text, wanted))
+            return true;
+    }
+    return false;
+}
+
+bool PatchLogVersionDiffers(std::int32_t currentVersion) {
+    PatchLogReader reader;
+    if (!reader.Open())
+        return false;
+    ClientVersion logged;
+    char kind = 0;
+    std::string text;
+    while (reader.Next(kind, text)) {
+        if (kind == kLogVersion) {
+            logged = ParseVersionReadForm(text);
+            break;
+        }
+    }
+    return logged.Packed() != currentVersion;
+}
+
+} // namespace tarnvale

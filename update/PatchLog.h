@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace tarnvale {
+
+// "patch.log", the staging journal of the FTP road: one line per record, a kind
+// character, a blank, a text without white space, a line feed.
+inline constexpr char kPatchLogName[] = "patch.log";
+inline constexpr char kLogVersion = 'V'; // the version being staged, "%d.%d.%d"
+inline constexpr char kLogFile = 'F';    // a staged file, relative to "Temp"
+
+// Appends one line (the journal is created when absent). False when it cannot
+// be opened or written, and also, writing nothing, for an empty text or one with
+// white space in it: the reader splits texts at white space, so such a line
+// would read back as a different file. A road that stages a file whose name has
+// a blank must therefore fail the version rather than ignore this result.
+bool AppendPatchLog(char kind, const char* text);
+
+// Whether an `F` line's text equals `key` without regard to case. False when
+// the journal cannot be opened.
+bool PatchLogHasFile(const char* key);
+
+// Whether the journal's first `V` line (read as a version, 0.0.0 when there is
+// none) differs from `currentVersion` (a packed version). False when the journal
+// cannot be opened.
+bool PatchLogVersionDiffers(std::int32_t currentVersion);
+
+// Reads the journal record by record as the pattern "%c %s\n" does: the kind is
+// the next byte, the text the following run of non-blank bytes; white space
+// after the text is skipped. The file is open only while the reader lives.
+class PatchLogReader {
+  public:
+    PatchLogReader() = default;
+    PatchLogReader(const PatchLogReader&) = delete;
+    PatchLogReader& operator=(const PatchLogReader&) = delete;
+    ~PatchLogReader() { Close(); }
+
+    bool Open(const char* path = kPatchLogName);
+    // False at end of file (also when a kind has no text before the end).
+    bool Next(char& kind, std::string& text);
+    void Close();
+
+  private:
+    std::FILE* m_file = nullptr;
+};
+
+// Equality of two names without regard to the case of ASCII letters, as names
+// in lists, archives and the journal are compared.
+bool NamesEqual(const std::string& a, const std::string& b);
+
+} // namespace tarnvale
