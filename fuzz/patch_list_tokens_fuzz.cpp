@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as a patch list: token by token, then in both of the
 // readings the update roads use, checking what each promises its callers.
 #include "update/PatchList.h"
+#include "update/PathSafety.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,11 +43,11 @@ void FileByFile(const std::string& bytes) {
         Check(count <= bytes.size());
         const FileEntry entry = reading.Next();
         if (entry.kind == FileEntry::Kind::File) {
-            Check(tarnvale::IsSafeListPath(entry.name));
+            Check(tarnvale::IsSafeGamePath(entry.name));
             Check(entry.localPath == "Temp\\" + entry.relativePath);
         }
         if (entry.kind == FileEntry::Kind::Folder && !entry.folder.empty())
-            Check(tarnvale::IsSafeListPath(entry.folder));
+            Check(tarnvale::IsSafeGamePath(entry.folder));
         if (entry.kind == FileEntry::Kind::End || entry.kind == FileEntry::Kind::Rejected)
             break;
     }
@@ -60,7 +61,7 @@ void Packed(const std::string& bytes) {
         const PackedEntry entry = reading.Next();
         if (entry.kind == PackedEntry::Kind::DeleteFile ||
             entry.kind == PackedEntry::Kind::DeleteFolder)
-            Check(tarnvale::IsSafeListPath(entry.path));
+            Check(tarnvale::IsSafeGamePath(entry.path));
         if (entry.kind == PackedEntry::Kind::End || entry.kind == PackedEntry::Kind::Rejected)
             break;
     }

@@ -1,6 +1,8 @@
 #include "tools/PatchBuilder.h"
 
 #include "platform/Files.h"
+#include "update/PackedFile.h"
+#include "update/PathSafety.h"
 
 #include <zip.h>
 
@@ -46,8 +48,7 @@ bool CheckListText(const std::string& text, const char* what, bool blanksAllowed
             return false;
         }
     }
-    if (text.find("..") != std::string::npos || text[0] == '\\' ||
-        text.find(':') != std::string::npos) {
+    if (!IsSafeGamePath(text)) {
         error = std::string(what) + " \"" + text + "\" must stay inside the game folder";
         return false;
     }
@@ -71,11 +72,12 @@ fs::path BelowFolder(const std::string& base, std::string listPath) {
     return fs::path(base) / listPath;
 }
 
-// Packs one file for a compressed file-by-file version.
+// Packs one file for a compressed file-by-file version: `to` + ".QXC".
 bool PackForServer(const fs::path& from, const fs::path& to, std::string& error) {
-    (void)from;
-    (void)to;
-    error = "packing is not available yet";
+    const std::string folder = to.parent_path().string() + "/";
+    if (PackQxcFile(from.string().c_str(), folder.c_str()))
+        return true;
+    error = "cannot pack " + from.string();
     return false;
 }
 
@@ -258,7 +260,7 @@ bool AddVersion(const PatchVersion& version, std::string& error) {
             fs::path to = BelowFolder(directory.string(), version.mirror ? file : NameOf(file));
             fs::create_directories(to.parent_path(), ec);
             if (version.compressed) {
-                if (!PackForServer(from, to.string() + ".QXC", error))
+                if (!PackForServer(from, to, error))
                     return fail(error);
             } else if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) {
                 return fail("cannot copy " + from.string() + ": " + ec.message());

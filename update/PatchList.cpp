@@ -3,9 +3,10 @@
 #include "app/LauncherState.h"
 #include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
-#include "platform/FileAttributes.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
+#include "update/PathSafety.h"
 #include "update/UpdateServer.h"
 #include "update/UpdateState.h"
 
@@ -181,30 +182,6 @@ int ReadListFlag(std::string_view key, const LauncherState& launcher, LauncherWi
     return ListHasKeyword(reader, key) ? 1 : 0;
 }
 
-bool IsSafeListPath(std::string_view path) {
-    if (path.empty() || path.front() == '\\' || path.front() == '/')
-        return false;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string_view part = path.substr(start, end - start);
-        // Windows drops trailing dots and blanks from a component, so "..." and
-        // ". ." would mean the same as "." or "..".
-        if (!part.empty() && part.find_first_not_of(". ") == std::string_view::npos)
-            return false;
-        for (const char c : part) {
-            // A colon names a drive or a stream; a control byte (a zero byte above
-            // all) would cut the path short where the system reads it.
-            if (c == ':' || static_cast<unsigned char>(c) < 0x20)
-                return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 FileEntry FileByFileReading::Next() {
     FileEntry entry;
     switch (m_reader.NextToken()) {
@@ -216,7 +193,7 @@ FileEntry FileByFileReading::Next() {
         return entry;
     case TokenKind::Name:
         entry.name = m_reader.Text();
-        if (!IsSafeListPath(entry.name)) {
+        if (!IsSafeGamePath(entry.name)) {
             entry.kind = FileEntry::Kind::Rejected;
             return entry;
         }
@@ -233,7 +210,7 @@ FileEntry FileByFileReading::Next() {
         }
         // Any token names the folder; one without text brings back the top level.
         const std::string& folder = m_reader.Text();
-        if (!folder.empty() && !IsSafeListPath(folder)) {
+        if (!folder.empty() && !IsSafeGamePath(folder)) {
             entry.kind = FileEntry::Kind::Rejected;
             return entry;
         }
@@ -266,7 +243,7 @@ PackedEntry PackedReading::Next() {
     auto target = [&entry](const std::string& path, PackedEntry::Kind kind) {
         if (path.empty()) {
             entry.kind = PackedEntry::Kind::Ignored;
-        } else if (!IsSafeListPath(path)) {
+        } else if (!IsSafeGamePath(path)) {
             entry.kind = PackedEntry::Kind::Rejected;
         } else {
             entry.kind = kind;
@@ -328,7 +305,7 @@ bool ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder, 
         case PackedEntry::Kind::DeleteFile: {
             const std::string path = prefix + entry.path;
             if (platform::PathExists(path) && !platform::IsDirectory(path)) {
-                platform::SetNormalFileAttributes(path);
+                platform::SetNormalAttributes(path);
                 platform::RemoveFile(path);
             }
             break;

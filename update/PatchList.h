@@ -99,12 +99,6 @@ bool ListHasKeyword(PatchListReader& reader, std::string_view key);
 // 1 or 0. A list that cannot be opened shows message 113 and reads as 0.
 int ReadListFlag(std::string_view key, const LauncherState& launcher, LauncherWindow& window);
 
-// Whether a path from a list stays inside the folder it is taken relative to: it
-// must not be empty, start with a separator, name a drive or stream (":"), or hold
-// a "." / ".." component (nor one of dots and blanks only, which Windows reads as
-// such). Both "\" and "/" separate.
-bool IsSafeListPath(std::string_view path);
-
 // One step of the file-by-file reading of a version's list.
 struct FileEntry {
     enum class Kind {

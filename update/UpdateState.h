@@ -42,8 +42,8 @@ struct UpdateState {
     std::vector<VersionEntry> versionTable; // at most kMaxVersions entries
     ListFlags listFlags;
 
-    std::atomic<bool> stopRequested{true}; // Close pressed during an update, or update over
-    std::atomic<bool> updateDone{false};   // the update has finished
+    std::atomic<bool> stopRequested{true};      // Close pressed during an update, or update over
+    std::atomic<bool> updateDone{false};        // the update has finished
     std::atomic<bool> selfUpdatePending{false}; // the launcher's own executable is updated
     std::atomic<bool> resumeFromLog{false};     // patch.log existed when the version began
 };

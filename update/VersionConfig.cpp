@@ -5,6 +5,7 @@
 #include "msg/MessageIds.h"
 #include "update/ConfigIni.h"
 #include "update/PatchList.h"
+#include "update/PathSafety.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,7 +95,7 @@ bool ParseVersionFile(UpdateState& update, const LauncherState& launcher, Launch
     PatchListReader reader;
     // The name comes from the connect server; it must name a file in the game
     // folder like any name in a list.
-    if (!IsSafeListPath(fileName) || !reader.Open(fileName)) {
+    if (!IsSafeGamePath(fileName) || !reader.Open(fileName)) {
         window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
         return false;
     }
