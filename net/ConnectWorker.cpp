@@ -64,7 +64,8 @@ void Body(const WorkerArgs& args) {
         if (pending) {
             if (!WithWindow(args, [&](LauncherWindow& w) {
                     w.SetStatusText(state.Text(msgid::kConnecting));
-                }))
+                }) ||
+                StopWanted(args))
                 break;
             // connectHost is written once before the window exists, so it can be read
             // here without a lock.

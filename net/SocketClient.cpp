@@ -15,12 +15,9 @@ namespace {
 constexpr std::uint16_t kSocketVersion = 0x0202;
 constexpr long kNoticeEvents = platform::kFdRead | platform::kFdWrite | platform::kFdClose;
 
-// Text 143 is data of the message file and carries one "%d" for the error code.
-// It is not trusted as a printf format: only its first integer conversion takes the
-// code, "%%" becomes "%", and anything else that looks like a conversion is copied
-// as it stands, so a damaged message file cannot make the formatting read
-// arguments that were never passed.
-std::string FormatWithCode(const char* text, int code) {
+} // namespace
+
+std::string FormatErrorCodeText(const char* text, int code) {
     std::string out;
     bool used = false;
     for (const char* p = text; *p != '\0'; ++p) {
@@ -40,18 +37,21 @@ std::string FormatWithCode(const char* text, int code) {
             ++end;
         if (*end == 'l')
             ++end;
+        // Flags, width and length together longer than this are no sane text.
+        const bool sane = end - p <= 6;
         if (!used && *end != '\0' && std::strchr("diuxX", *end) != nullptr) {
-            std::string spec(p, static_cast<std::size_t>(end - p));
-            if (spec.back() == 'l')
-                spec.pop_back();
-            if (spec.size() > 16)
-                spec = "%";
+            // The conversion rebuilt from its flags and width, with any length
+            // modifier dropped; a conversion that is not sane loses them all.
+            char spec[16] = "%";
+            std::size_t n = 1;
+            for (const char* q = p + 1; sane && q < end && *q != 'l'; ++q)
+                spec[n++] = *q;
+            spec[n] = *end == 'i' ? 'd' : *end;
             char conversion[64];
             if (*end == 'd' || *end == 'i')
-                std::snprintf(conversion, sizeof conversion, (spec + 'd').c_str(), code);
+                std::snprintf(conversion, sizeof conversion, spec, code);
             else
-                std::snprintf(conversion, sizeof conversion, (spec + *end).c_str(),
-                              static_cast<unsigned>(code));
+                std::snprintf(conversion, sizeof conversion, spec, static_cast<unsigned>(code));
             out += conversion;
             used = true;
             p = end;
@@ -62,7 +62,6 @@ std::string FormatWithCode(const char* text, int code) {
     return out;
 }
 
-} // namespace
 
 SocketClient::SocketClient(const VeyMsg& messages) : m_messages(messages) {
     for (PacketSlot& slot : m_PacketQueue)
@@ -100,7 +99,7 @@ bool SocketClient::CreateSocket(platform::NotifyWindow window) {
     Close();
     const platform::SocketHandle socket = platform::SocketCreateStream();
     if (socket == platform::kInvalidSocket) {
-        const std::string text = FormatWithCode(m_messages.GetText(msgid::kSocketCreateFailed),
+        const std::string text = FormatErrorCodeText(m_messages.GetText(msgid::kSocketCreateFailed),
                                                 platform::SocketLastError())
                                      .substr(0, 127);
         ShowError(text.c_str());

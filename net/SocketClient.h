@@ -4,6 +4,7 @@
 #include "platform/Sockets.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tarnvale {
 
@@ -12,6 +13,13 @@ class VeyMsg;
 // The window message that carries socket notices: wParam is the socket, lParam the
 // event in its low 16 bits and the error code in its high 16 bits.
 inline constexpr unsigned kWmSocketNotify = 2024; // WM_USER + 1000
+
+// Text 143 is data of the message file and carries one "%d" for the error code.
+// It is not trusted as a printf format: only its first integer conversion takes
+// the code, "%%" becomes "%", and anything else that looks like a conversion is
+// copied as it stands, so a damaged message file cannot make the formatting read
+// arguments that were never passed.
+std::string FormatErrorCodeText(const char* text, int code);
 
 // The launcher's one TCP client. It connects to the connect server, sends small
 // packets (parking what the system cannot take at once until the next write
