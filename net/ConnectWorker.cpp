@@ -62,9 +62,9 @@ void Body(const WorkerArgs& args) {
         if (!WithWindow(args, [&](LauncherWindow& w) { pending = w.connectPending; }))
             break;
         if (pending) {
-            if (!WithWindow(args, [&](LauncherWindow& w) {
-                    w.SetStatusText(state.Text(msgid::kConnecting));
-                }) ||
+            if (!WithWindow(
+                    args,
+                    [&](LauncherWindow& w) { w.SetStatusText(state.Text(msgid::kConnecting)); }) ||
                 StopWanted(args))
                 break;
             // connectHost is written once before the window exists, so it can be read

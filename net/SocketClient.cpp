@@ -62,7 +62,6 @@ std::string FormatErrorCodeText(const char* text, int code) {
     return out;
 }
 
-
 SocketClient::SocketClient(const VeyMsg& messages) : m_messages(messages) {
     for (PacketSlot& slot : m_PacketQueue)
         slot.inUse = 0;
@@ -100,7 +99,7 @@ bool SocketClient::CreateSocket(platform::NotifyWindow window) {
     const platform::SocketHandle socket = platform::SocketCreateStream();
     if (socket == platform::kInvalidSocket) {
         const std::string text = FormatErrorCodeText(m_messages.GetText(msgid::kSocketCreateFailed),
-                                                platform::SocketLastError())
+                                                     platform::SocketLastError())
                                      .substr(0, 127);
         ShowError(text.c_str());
         return false;

@@ -10,7 +10,8 @@ using connectserver::Answer;
 using connectserver::Config;
 
 TEST(ConnectServerConfig, DocumentedExampleParses) {
-    const std::string text = test::ReadFile(TARNVALE_SOURCE_DIR "/docs/tarnvale-connect-server.conf");
+    const std::string text =
+        test::ReadFile(TARNVALE_SOURCE_DIR "/docs/tarnvale-connect-server.conf");
     ASSERT_FALSE(text.empty());
     Config config;
     std::string error;

@@ -1,7 +1,7 @@
 // The connect worker: attempts, status texts, stopping, and letting go of a
 // window whose thread no longer answers.
-#include "NetTestSupport.h"
 #include "net/ConnectWorker.h"
+#include "NetTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <condition_variable>

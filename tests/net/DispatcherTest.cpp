@@ -71,7 +71,8 @@ TEST_F(Dispatch, UpToDateAnswersFinishTheUpdate) {
 
 TEST_F(Dispatch, HttpInformationIsDescrambledStoredAndStarted) {
     state.launchMode = kLaunchOverride;
-    Receive(proto::BuildUpdateInfo(4, Info("update.example", 8080, "user", "secret", "version.wvd")));
+    Receive(
+        proto::BuildUpdateInfo(4, Info("update.example", 8080, "user", "secret", "version.wvd")));
     ASSERT_EQ(roads.calls.size(), 2u);
     const auto& store = roads.calls[0];
     EXPECT_EQ(store.road, "store");
@@ -175,9 +176,9 @@ TEST_F(Dispatch, PacketsShorterThanTheirTypeNeedsAreIgnored) {
         int length;
         int listCount; // for types 3 and 8
     } cases[] = {
-        {3, 5, 0},  {3, 6 + 4 * 3 - 1, 3}, {3, 6 + 4 * 64 - 1, 100},
-        {4, 167, 0}, {5, 167, 0},          {8, 169, 0}, {8, 170 + 4 - 1, 1},
-        {9, 503, 0}, {9, 4, 0},
+        {3, 5, 0},           {3, 6 + 4 * 3 - 1, 3}, {3, 6 + 4 * 64 - 1, 100},
+        {4, 167, 0},         {5, 167, 0},           {8, 169, 0},
+        {8, 170 + 4 - 1, 1}, {9, 503, 0},           {9, 4, 0},
     };
     for (const Case& c : cases) {
         Bytes packet = Packet(c.length > 255 ? 0xC2 : 0xC1, c.type, c.length);

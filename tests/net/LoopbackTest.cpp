@@ -109,8 +109,7 @@ TEST_P(ReferenceServer, DeliversThePartitionListAndItsAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(EveryAnswer, ReferenceServer,
                          ::testing::Values(connectserver::Answer::UpToDate,
-                                           connectserver::Answer::Http,
-                                           connectserver::Answer::Ftp),
+                                           connectserver::Answer::Http, connectserver::Answer::Ftp),
                          [](const auto& param) {
                              return std::string(param.param == connectserver::Answer::UpToDate
                                                     ? "UpToDate"
@@ -128,8 +127,8 @@ TEST_F(Loopback, ReferenceServerServesManyLaunchersAtOnce) {
                   0);
         sockets.push_back(s);
     }
-    const Bytes request = Concat({proto::BuildPartitionListRequest(),
-                                  proto::BuildVersionReport(4, {0, 0, 1})});
+    const Bytes request =
+        Concat({proto::BuildPartitionListRequest(), proto::BuildVersionReport(4, {0, 0, 1})});
     for (auto s : sockets)
         ASSERT_EQ(platform::SocketSend(s, request.data(), static_cast<int>(request.size())),
                   static_cast<int>(request.size()));
@@ -187,8 +186,8 @@ TEST_F(Loopback, SplitPacketsAndLongHeadersFromAScriptedServer) {
     ASSERT_TRUE(test::PumpUntil(queue, [&] { return client().HeldReceiveLength() == 100; }));
     ASSERT_TRUE(peer.Send(Bytes(list.begin() + 100, list.begin() + 400)));
     ASSERT_TRUE(test::PumpUntil(queue, [&] { return client().HeldReceiveLength() == 400; }));
-    ASSERT_TRUE(peer.Send(Concat({Bytes(list.begin() + 400, list.end()),
-                                  Bytes(ftp.begin(), ftp.begin() + 50)})));
+    ASSERT_TRUE(peer.Send(
+        Concat({Bytes(list.begin() + 400, list.end()), Bytes(ftp.begin(), ftp.begin() + 50)})));
     ASSERT_TRUE(test::PumpUntil(queue, [&] { return state.partitions[4].port == 7005; }));
     EXPECT_STREQ(state.partitions[4].name, "Fifth");
     EXPECT_TRUE(roads.calls.empty());
@@ -219,9 +218,8 @@ TEST_F(Loopback, ImpossibleHeaderDropsTheConnection) {
     ASSERT_TRUE(ConnectTo(peer.Port()));
     ASSERT_TRUE(peer.Accept());
     ASSERT_TRUE(peer.Send(Bytes{0xC2, 0x20, 0x00, 0x09, 0x00, 0x00}));
-    ASSERT_TRUE(test::PumpUntil(queue, [&] {
-        return client().Socket() == platform::kInvalidSocket;
-    }));
+    ASSERT_TRUE(
+        test::PumpUntil(queue, [&] { return client().Socket() == platform::kInvalidSocket; }));
     EXPECT_EQ(client().HeldReceiveLength(), 0);
     EXPECT_TRUE(peer.WaitForClose());
 }
@@ -233,7 +231,8 @@ TEST_F(Loopback, ReadNoticeWithAnErrorReadsNothing) {
     ASSERT_TRUE(peer.Send(proto::BuildUpToDate()));
     const auto socket = client().Socket();
     EXPECT_EQ(dispatcher.OnSocketNotify(socket, platform::MakeNotice(platform::kFdRead, 10053)), 0);
-    EXPECT_EQ(dispatcher.OnSocketNotify(socket, platform::MakeNotice(platform::kFdWrite, 10053)), 0);
+    EXPECT_EQ(dispatcher.OnSocketNotify(socket, platform::MakeNotice(platform::kFdWrite, 10053)),
+              0);
     EXPECT_EQ(dispatcher.OnSocketNotify(socket, platform::MakeNotice(platform::kFdClose, 0)), 1);
     EXPECT_EQ(window.finishCount, 0);
     // The bytes are still there for the next real notice.

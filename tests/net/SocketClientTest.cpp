@@ -2,8 +2,8 @@
 // fed through ReceiveBytes, the part of Receive after the system call, so the
 // exact cut of every read is under the test's control; LoopbackTest covers the
 // same client over real sockets.
-#include "NetTestSupport.h"
 #include "net/SocketClient.h"
+#include "NetTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace tarnvale {
@@ -48,14 +48,6 @@ TEST_F(Framing, PacketSplitAcrossTwoReadsIsQueuedAfterTheSecond) {
     EXPECT_EQ(client.HeldReceiveLength(), 0);
 }
 
-TEST_F(Framing, FewerThanThreeBytesWaitForMore) {
-    const Bytes packet = Numbered(5, 10, 1);
-    EXPECT_EQ(Read({packet[0]}), SocketClient::kReceiveTooShort);
-    EXPECT_EQ(Read({packet[1]}), SocketClient::kReceiveTooShort);
-    EXPECT_EQ(Read(Bytes(packet.begin() + 2, packet.end())), SocketClient::kReceiveFramed);
-    EXPECT_EQ(PopAll(), std::vector<Bytes>{packet});
-}
-
 TEST_F(Framing, TwoWholePacketsAndTheStartOfAThird) {
     const Bytes a = Numbered(9, 30, 1), b = Numbered(3, 6, 2), c = Numbered(4, 168, 3);
     Read(Concat({a, b, Bytes(c.begin(), c.begin() + 2)}));
@@ -98,7 +90,8 @@ TEST_F(Framing, ElevenPacketsInOneReadQueueTenAndLoseTheLast) {
     Bytes all;
     std::vector<Bytes> sent;
     for (int i = 0; i < 11; ++i) {
-        sent.push_back(Numbered(static_cast<std::uint8_t>(20 + i), 8, static_cast<std::uint8_t>(i)));
+        sent.push_back(
+            Numbered(static_cast<std::uint8_t>(20 + i), 8, static_cast<std::uint8_t>(i)));
         all.insert(all.end(), sent.back().begin(), sent.back().end());
     }
     Read(all);
@@ -108,16 +101,6 @@ TEST_F(Framing, ElevenPacketsInOneReadQueueTenAndLoseTheLast) {
     EXPECT_EQ(client.HeldReceiveLength(), 0);
 }
 
-TEST_F(Framing, PopOnEmptyQueueIsNull) {
-    EXPECT_EQ(client.PopPacket(), nullptr);
-    int length = -1;
-    EXPECT_EQ(client.PopPacket(&length), nullptr);
-    EXPECT_EQ(length, -1);
-}
-
-// A header that announces more than the buffer holds would fill it and stop all
-// reading; a size below the header's own length would make the dispatcher read
-// past the packet. Both drop what is held (and the connection: LoopbackTest).
 TEST_F(Framing, ImpossibleSizesDropTheHeldBytes) {
     const Bytes cases[] = {
         {0xC2, 0x10, 0x01, 0x09},       // 4097 bytes
@@ -137,15 +120,6 @@ TEST_F(Framing, ImpossibleSizesDropTheHeldBytes) {
     // Header-only packets are whole packets.
     Read(Concat({Bytes{0xC1, 0x03, 0x02}, Bytes{0xC2, 0x00, 0x04, 0x02}}));
     EXPECT_EQ(PopAll().size(), 2u);
-}
-
-TEST_F(Framing, ReadLargerThanTheRoomLeftTakesOnlyWhatFits) {
-    const Bytes big = Numbered(9, 4000, 3);
-    Read(Bytes(big.begin(), big.begin() + 100));
-    Bytes rest(big.begin() + 100, big.end());
-    rest.resize(rest.size() + 500, 0xC1); // would overflow the buffer
-    Read(rest);
-    EXPECT_EQ(PopAll(), std::vector<Bytes>{big});
 }
 
 TEST(SocketClientTexts, ErrorCodeTextIsNotTrustedAsAFormat) {
