@@ -94,7 +94,7 @@ bool SocketClient::Startup() {
 }
 
 bool SocketClient::CreateSocket(platform::NotifyWindow window) {
-    // A socket still open from an earlier attempt would otherwise be lost, open.
+    // A socket left open by an earlier attempt is closed rather than leaked.
     Close();
     const platform::SocketHandle socket = platform::SocketCreateStream();
     if (socket == platform::kInvalidSocket) {
