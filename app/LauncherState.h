@@ -1,6 +1,7 @@
 #pragma once
 
 #include "msg/VeyMsg.h"
+#include "net/SocketClient.h"
 
 #include <atomic>
 #include <cstdint>
@@ -39,6 +40,9 @@ struct LauncherState {
     std::atomic<std::uint32_t> connectWorkerStop{0};
     std::atomic<std::uint32_t> progressView{0};
     VeyMsg messages;
+    // The only connection to the connect server; it takes its error texts from
+    // `messages`, which is therefore declared first.
+    SocketClient socketClient{messages};
 
     const char* Text(int id) const { return messages.GetText(id); }
 };

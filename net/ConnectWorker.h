@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/LauncherState.h"
+#include "app/LauncherWindow.h"
+#include "platform/MessageQueue.h"
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace tarnvale {
+
+// The connect worker: a thread that connects the SocketClient of LauncherState to
+// the connect server, shared by the launcher window and the headless launcher.
+//
+// While the window's `connectPending` is set it makes one attempt after another:
+// status text 102, CreateSocket and Connect (which notify `notifyWindow` with
+// WM_SOCKET_NOTIFY), and after a failure text 107, a pause, and ResetToConnect.
+// Between passes it pauses again. It ends after the first successful connection,
+// when LauncherState's `connectWorkerStop` is set, or when RequestStop is called.
+class ConnectWorker {
+  public:
+    static constexpr int kDefaultPauseMs = 500;
+
+    ConnectWorker(LauncherState& state, LauncherWindow& window, platform::NotifyWindow notifyWindow,
+                  int pauseMs = kDefaultPauseMs);
+    // Asks the thread to stop and waits for it as WaitForEnd(10000) does.
+    ~ConnectWorker();
+    ConnectWorker(const ConnectWorker&) = delete;
+    ConnectWorker& operator=(const ConnectWorker&) = delete;
+
+    // Starts the thread; does nothing when it already runs.
+    void Start();
+    // Makes the thread end at its next pass; a pause in progress ends at once. A
+    // connection attempt in progress is not interrupted.
+    void RequestStop();
+    // Waits at most timeoutMs for the thread to end, calling `pump` (when given)
+    // every few milliseconds meanwhile, so that a window whose thread waits here can
+    // still answer the worker's calls. True when the thread has ended. Otherwise
+    // the thread is cut off: it makes no further call on the window and is left to
+    // end by itself when its connection attempt returns.
+    bool WaitForEnd(int timeoutMs, const std::function<void()>& pump = {});
+    // True while the thread runs.
+    bool Running() const;
+
+    struct Shared; // state the thread shares with this object; it outlives both
+
+  private:
+    LauncherState& m_state;
+    LauncherWindow& m_window;
+    platform::NotifyWindow m_notifyWindow;
+    int m_pauseMs;
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_thread;
+};
+
+} // namespace tarnvale
