@@ -331,6 +331,11 @@ TEST_F(FtpRoadTest, ListingLeavesOutOverlongNamesAndPlainDirectories) {
 }
 
 TEST_F(FtpRoadTest, AVersionThatReplacesTheLauncherHandsOverAfterItsConfig) {
+#ifdef _WIN32
+    // The file itself must travel under its code-page name, which the test's
+    // own file handling cannot produce under Wine.
+    GTEST_SKIP() << "file-by-file self-update runs natively only";
+#endif
     Publish("1.00.01", {{LauncherFileName(), "new launcher"}, {"a.txt", "one"}}, FileByFile);
     Publish("1.00.02", {{"a.txt", "two"}}, FileByFile);
     UpdateEngine engine(launcher, update, window, Hooks());
@@ -344,7 +349,8 @@ TEST_F(FtpRoadTest, AVersionThatReplacesTheLauncherHandsOverAfterItsConfig) {
 }
 
 TEST_F(FtpRoadTest, APackedVersionThatReplacesTheLauncherHandsOver) {
-    Publish("1.00.01", {{LauncherFileName(), "new launcher"}, {"a.txt", "one"}});
+    Publish("1.00.01", {{"a.txt", "one"}});
+    AppendToList("1.00.01", LauncherFileName());
     Publish("1.00.02", {{"a.txt", "two"}});
     UpdateEngine engine(launcher, update, window, Hooks());
     ASSERT_TRUE(RunFtp(engine));

@@ -64,6 +64,11 @@ void RoadTest::Publish(const std::string& name, const VersionFiles& files,
     ASSERT_TRUE(tools::AddVersion(version, error)) << error;
 }
 
+void RoadTest::AppendToList(const std::string& version, const std::string& name) {
+    const fs::path list = OnServer(version + "/list.inf");
+    WriteFile(list, ReadFile(list) + "\"" + name + "\"\n");
+}
+
 void RoadTest::SetLocalVersion(const char* version) {
     WriteFile("config.ini", std::string("[LOGIN]\r\nVersion=") + version + "\r\n");
     update.localVersion = ParseVersionReadForm(version);

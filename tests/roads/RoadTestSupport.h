@@ -33,6 +33,10 @@ class RoadTest : public TempDirTest {
                  const std::function<void(tools::PatchVersion&)>& tweak = {});
     // A path below the server root.
     std::filesystem::path OnServer(const std::string& relative) const;
+    // Adds a name to a published version's list, byte for byte (names in the
+    // game's code page do not survive the file system's name conversion under
+    // Wine, but list contents do).
+    void AppendToList(const std::string& version, const std::string& name);
 
     void SetLocalVersion(const char* version);
     std::string ConfigVersion(const char* key = "Version") const;
