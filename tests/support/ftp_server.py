@@ -122,6 +122,9 @@ def main():
     handler.permit_foreign_addresses = False
     handler.banner = "loopback test server ready"
     handler.auth_failed_timeout = 0.1  # keeps the log-in failure tests quick
+    # Update servers hold names in the game's code page (the launcher's own file
+    # name among them), not UTF-8: pass such names through byte for byte.
+    handler.unicode_errors = "surrogateescape"
 
     import logging
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)

@@ -1,0 +1,402 @@
+// The FTP road: runs on the launcher window's thread and keeps the window alive
+// by dispatching one pending window message after each step and each chunk.
+#include "update/UpdateEngine.h"
+
+#include "app/LauncherState.h"
+#include "app/LauncherWindow.h"
+#include "app/MessageBoxes.h"
+#include "msg/MessageIds.h"
+#include "platform/FileOps.h"
+#include "platform/Files.h"
+#include "update/Installation.h"
+#include "update/PackedFile.h"
+#include "update/PatchList.h"
+#include "update/PatchLog.h"
+#include "update/PathSafety.h"
+#include "update/UpdateServer.h"
+#include "update/VersionConfig.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tarnvale {
+
+namespace {
+
+constexpr char kOldVersionFile[] = "version.wvd";
+constexpr int kOpenAttempts = 100;
+constexpr auto kOpenPause = std::chrono::milliseconds(100);
+constexpr std::size_t kPackedSuffixLength = sizeof(updateserver::kPackedSuffix) - 1;
+
+bool EndsWithPackedSuffix(const std::string& name) {
+    return name.size() > kPackedSuffixLength &&
+           NamesEqual(name.substr(name.size() - kPackedSuffixLength), updateserver::kPackedSuffix);
+}
+
+// Creates `folder` and every folder above it, below the current directory.
+void MakeFolders(const std::string& folder) {
+    for (std::size_t i = 0; i <= folder.size(); ++i) {
+        if (i == folder.size() || folder[i] == '\\' || folder[i] == '/')
+            platform::MakeDirectory(folder.substr(0, i));
+    }
+}
+
+} // namespace
+
+void UpdateEngine::CloseFtpSession() {
+    // The client closes the connection first and the session last, each only if
+    // it is open.
+    m_ftp.CloseSession();
+}
+
+bool UpdateEngine::OpenFtpSession() {
+    if (!m_ftp.OpenSession(updateserver::kFtpAgentName)) {
+        FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
+                            m_launcher.Text(msgid::kInternetOpenFailed), m_ftp.ErrorCode());
+        return false;
+    }
+    if (!m_ftp.Connect(m_update.server.serverAddress, m_update.server.serverPort,
+                       m_update.server.accountName, m_update.server.accountPassword)) {
+        FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
+                            m_launcher.Text(msgid::kFtpConnectFailed), m_ftp.ErrorCode());
+        m_ftp.CloseSession();
+        return false;
+    }
+    return true;
+}
+
+bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
+                                  const char* password, const char* versionFile) {
+    m_outcome = RoadOutcome::Failed;
+    platform::RemoveFile(kOldVersionFile);
+    CopyServerFields(address, port, name, password, versionFile);
+    ShowStatus(msgid::kFtpUpdateStarts);
+    m_update.selfUpdatePending = false;
+
+    if (!OpenFtpSession())
+        return false;
+    if (m_hooks.closeConnectServer)
+        m_hooks.closeConnectServer();
+
+    const std::string localVersionFile = m_update.server.versionFileName;
+    ShowStatus(msgid::kFetchingVersionFile);
+    platform::RemoveFile(localVersionFile);
+    if (!m_ftp.GetFile(localVersionFile, localVersionFile, true)) {
+        ShowStatus(msgid::kTransferFailed);
+        return false;
+    }
+    if (!ParseVersionFile(m_update, m_launcher, m_window)) {
+        platform::RemoveFile(localVersionFile);
+        return false;
+    }
+    if (!RunFtpVersionLoop())
+        return false;
+    platform::RemoveFile(kOldVersionFile);
+    return true;
+}
+
+bool UpdateEngine::RunFtpVersionLoop() {
+    const std::vector<VersionEntry> table = m_update.versionTable;
+    const int count = static_cast<int>(table.size());
+    int skipped = 0;
+    for (int i = 0; i < count; ++i) {
+        const VersionEntry& entry = table[static_cast<std::size_t>(i)];
+        if (!IsNewer(entry, m_update.localVersion)) {
+            ++skipped;
+            m_window.totalBar.SetRange(count - skipped);
+            continue;
+        }
+        m_update.currentVersion = entry.Packed();
+        if (!platform::PathExists(kPatchLogName))
+            AppendPatchLog(kLogVersion, FormatLogForm(entry.version).c_str());
+
+        std::string startDirectory;
+        m_ftp.GetRemoteDirectory(startDirectory);
+        platform::RemoveFile(updateserver::kPatchListName);
+        int record = 1;
+        if (!InstallVersionFtp(entry.name, record)) {
+            platform::RemoveFile(updateserver::kPatchListName);
+            return false;
+        }
+        platform::RemoveFile(updateserver::kPatchListName);
+        m_update.localVersion = entry.version;
+        if (!startDirectory.empty())
+            m_ftp.SetRemoteDirectory(startDirectory);
+
+        if (!m_update.listFlags.packingVersion && !CopyFromTemp(m_update, m_window))
+            return false;
+        if (!DeleteTempFiles(m_window))
+            return false;
+        if (AnyProbeFilePresent())
+            RunWholesaleDelete();
+        if (m_launcher.launchMode != kLaunchOverride && record == 1)
+            WriteLocalVersion(m_launcher, m_update, GameFolder());
+        if (m_update.selfUpdatePending) {
+            m_outcome = RoadOutcome::HandedOver;
+            HandOver();
+            return true;
+        }
+        m_window.totalBar.SetPos(i + 1 - skipped);
+        m_window.RefreshProgress();
+    }
+
+    platform::RemoveFile(kOldVersionFile);
+    ShowStatus(msgid::kTransferDone);
+    CloseFtpSession();
+    m_update.updateDone = true;
+    m_update.stopRequested = true;
+    m_window.FinishUpdate();
+    m_outcome = RoadOutcome::Finished;
+    return true;
+}
+
+bool UpdateEngine::InstallVersionFtp(const char* version, int& record) {
+    if (!m_ftp.SetRemoteDirectory(version)) {
+        ShowStatus(msgid::kCannotEnterVersionDir);
+        return false;
+    }
+    platform::RemoveFile(updateserver::kPatchListName);
+    if (!m_ftp.GetFile(updateserver::kPatchListName, updateserver::kPatchListName, false)) {
+        ShowStatus(msgid::kTransferFailed);
+        return false;
+    }
+
+    m_launcher.testServerFlag =
+        static_cast<std::uint32_t>(ReadListFlag(kFlagTestServer, m_launcher, m_window));
+    if (m_launcher.launchMode == kLaunchNormal) {
+        record = m_launcher.testServerFlag == 0 ? 1 : 0;
+        // A test-server version in normal mode: nothing of it is fetched, and
+        // config.ini keeps the version it had.
+        if (record == 0)
+            return true;
+    }
+
+    m_update.listFlags.compressed = ReadListFlag(kFlagCompressed, m_launcher, m_window) != 0;
+    m_update.listFlags.newToolVersion =
+        ReadListFlag(kFlagNewToolVersion, m_launcher, m_window) != 0;
+    m_update.listFlags.packingVersion =
+        ReadListFlag(kFlagPackingVersion, m_launcher, m_window) != 0;
+    m_update.resumeFromLog = platform::PathExists(kPatchLogName);
+
+    ShowStatus(msgid::kReadingList);
+    RefreshRemoteListing();
+    platform::MakeDirectory(kStagingFolder);
+    return m_update.listFlags.packingVersion ? InstallPackedFtp() : InstallFileByFile(version);
+}
+
+bool UpdateEngine::InstallFileByFile(const std::string& version) {
+    PatchListReader reader;
+    if (!reader.Open(updateserver::kPatchListName)) {
+        ShowStatus(msgid::kCannotOpenPatchList);
+        return false;
+    }
+    ShowStatus(msgid::kFetchingFiles);
+    const bool compressed = m_update.listFlags.compressed;
+    auto fail = [&](int id) {
+        reader.Close();
+        ShowStatus(id);
+        return false;
+    };
+
+    FileByFileReading reading(reader);
+    for (;;) {
+        const FileEntry entry = reading.Next();
+        switch (entry.kind) {
+        case FileEntry::Kind::End:
+            reader.Close();
+            return true;
+        case FileEntry::Kind::Rejected:
+            // An overlong token, or a name that would leave the game folder.
+            return fail(msgid::kUpdateFailed);
+        case FileEntry::Kind::Ignored:
+            break;
+        case FileEntry::Kind::Folder: {
+            MakeFolders(entry.folder);
+            MakeFolders(std::string(kStagingFolder) + "\\" + entry.folder);
+            if (m_update.listFlags.newToolVersion) {
+                if (!m_ftp.SetRemoteDirectory(
+                        updateserver::MirroredFolderDirectory(version, entry.folder)))
+                    return fail(msgid::kCannotEnterVersionDir);
+                RefreshRemoteListing();
+            }
+            break;
+        }
+        case FileEntry::Kind::File: {
+            // A packed file is journalled and installed under its name without
+            // ".QXC"; a list that packs a file under another name cannot be staged.
+            if (compressed && !EndsWithPackedSuffix(entry.relativePath))
+                return fail(msgid::kUpdateFailed);
+            const std::string key =
+                compressed
+                    ? entry.relativePath.substr(0, entry.relativePath.size() - kPackedSuffixLength)
+                    : entry.relativePath;
+            if (m_update.resumeFromLog) {
+                if (PatchLogVersionDiffers(m_update.currentVersion)) {
+                    platform::RemoveFile(kPatchLogName);
+                    m_update.resumeFromLog = false;
+                    ClientVersion current;
+                    current.major = static_cast<std::uint8_t>(m_update.currentVersion >> 16);
+                    current.minor = static_cast<std::uint8_t>(m_update.currentVersion >> 8);
+                    current.build = static_cast<std::uint8_t>(m_update.currentVersion);
+                    AppendPatchLog(kLogVersion, FormatLogForm(current).c_str());
+                } else if (PatchLogHasFile(key.c_str())) {
+                    break; // staged by an earlier attempt
+                }
+            }
+            if (!FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str()))
+                return fail(msgid::kUpdateFailed);
+            if (compressed) {
+                const std::string folder =
+                    entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
+                if (!UnpackQxcFile(entry.localPath.c_str(), folder.c_str(), m_window,
+                                   m_update.stopRequested))
+                    return fail(msgid::kUpdateFailed);
+                platform::RemoveFile(entry.localPath);
+            }
+            // A file that cannot be journalled (a name with a blank) would never be
+            // copied into place: the version fails instead of going on without it.
+            if (!AppendPatchLog(kLogFile, key.c_str()))
+                return fail(msgid::kUpdateFailed);
+            break;
+        }
+        }
+        Pump();
+    }
+}
+
+bool UpdateEngine::InstallPackedFtp() {
+    PatchListReader reader;
+    if (!reader.Open(updateserver::kPatchListName)) {
+        ShowStatus(msgid::kCannotOpenPatchList);
+        return false;
+    }
+    ShowStatus(msgid::kFetchingFiles);
+    const std::string gameFolder = GameFolder();
+    if (!ApplyDeleteEntries(reader, gameFolder, m_update, m_launcher, m_window,
+                            [this] { Pump(); })) {
+        ShowStatus(msgid::kUpdateFailed);
+        return false;
+    }
+    if (!FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName)) {
+        reader.Close();
+        ShowStatus(msgid::kUpdateFailed);
+        return false;
+    }
+    ShowStatus(msgid::kUnpackingArchive);
+    const bool extracted = ExtractUpdateArchive(kStagedArchivePath, (gameFolder + "\\").c_str(),
+                                                m_hooks.requestWindowClose);
+    reader.Close();
+    if (!extracted)
+        ShowStatus(msgid::kUpdateFailed);
+    return extracted;
+}
+
+bool UpdateEngine::RefreshRemoteListing() {
+    m_listing.clear();
+    std::vector<platform::FtpEntry> entries;
+    const bool listed = m_ftp.ListDirectory(updateserver::kFtpListPattern, entries);
+    for (const platform::FtpEntry& entry : entries) {
+        // Only a plain directory is left out: a directory with more attribute bits
+        // is listed like a file, as the system's listing reports it.
+        if (entry.attributes == platform::kFtpAttributeDirectory || entry.name == "." ||
+            entry.name == "..")
+            continue;
+        // A name that does not fit a slot is never handed on cut short.
+        if (entry.name.size() > updateserver::kMaxRemoteNameLength)
+            continue;
+        if (m_listing.size() >= kMaxRemoteListing) {
+            FormattedMessageBox(m_launcher, "%s", m_launcher.Text(msgid::kListingTooLong));
+            continue;
+        }
+        m_listing.push_back({entry.name, static_cast<std::uint32_t>(entry.size)});
+    }
+    return listed;
+}
+
+bool UpdateEngine::FetchFileWithProgress(const char* localPath, const char* remoteName) {
+    for (const RemoteFile& file : m_listing) {
+        if (NamesEqual(file.name, remoteName)) {
+            m_window.fileBar.SetRange(100);
+            return TransferFile(file.name, localPath, file.size);
+        }
+    }
+    return false;
+}
+
+bool UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
+                                std::uint32_t size) {
+    const int scale =
+        m_update.listFlags.packingVersion ? 100 : (m_update.listFlags.compressed ? 50 : 100);
+    if (size == 0)
+        return false;
+    m_update.stopRequested = false;
+
+    bool opened = false;
+    for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
+        opened = m_ftp.OpenFile(remoteName, size);
+        if (!opened)
+            std::this_thread::sleep_for(kOpenPause);
+    }
+    if (!opened) {
+        ShowStatus(msgid::kCannotOpenRemoteFile);
+        return false;
+    }
+
+    // The file appears under its name only once every byte has arrived, so an
+    // interrupted transfer never leaves a short file that looks fetched.
+    platform::StagedFile local;
+    if (!local.Create(localPath)) {
+        ShowStatus(msgid::kCannotCreateLocalFile);
+        m_ftp.CloseFile();
+        m_update.stopRequested = false;
+        return false;
+    }
+
+    char buffer[updateserver::kFtpChunkSize];
+    std::uint64_t total = 0;
+    bool complete = false;
+    bool stopped = false;
+    for (;;) {
+        std::size_t got = 0;
+        const platform::FtpRead read = m_ftp.ReadFile(buffer, sizeof buffer, got);
+        // The client ends a transfer only after the listed number of bytes; a
+        // transfer that breaks off or ends short is a failure, never a finished
+        // file. Reading on to the end (rather than stopping at the listed size)
+        // lets the transfer finish cleanly, so the connection stays usable.
+        if (read == platform::FtpRead::End)
+            complete = total >= size;
+        if (read != platform::FtpRead::Data)
+            break;
+        if (!local.Write(buffer, got)) {
+            ShowStatus(msgid::kCannotCreateLocalFile);
+            break;
+        }
+        total += got;
+        m_window.fileBar.SetPos(static_cast<int>(static_cast<double>(total) * scale / size));
+        m_window.ReportTransfer(total, size);
+        m_window.RefreshProgress();
+        Pump();
+        // The Close button, run by the message just dispatched, may have asked
+        // to stop. The flag stays set: a second Close then ends the launcher.
+        if (m_update.stopRequested) {
+            stopped = true;
+            break;
+        }
+    }
+
+    m_ftp.CloseFile();
+    if (complete && !local.Commit()) {
+        ShowStatus(msgid::kCannotCreateLocalFile);
+        complete = false;
+    }
+    if (!complete) {
+        local.Discard();
+        if (!stopped)
+            m_update.stopRequested = false;
+        return false;
+    }
+    m_update.stopRequested = false;
+    return true;
+}
+
+} // namespace tarnvale

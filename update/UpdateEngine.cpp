@@ -1,0 +1,92 @@
+#include "update/UpdateEngine.h"
+
+#include "app/LauncherState.h"
+#include "app/LauncherWindow.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace tarnvale {
+
+namespace {
+
+// Copies a text into a fixed, zero-terminated field, cutting it to fit.
+template <std::size_t N> void CopyField(char (&field)[N], const char* text) {
+    std::memset(field, 0, N);
+    if (text)
+        std::strncpy(field, text, N - 1);
+}
+
+} // namespace
+
+void HttpProgressReceiver::OnDownloadStart() {
+    m_window.fileBar.SetPos(0);
+}
+
+bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t total) {
+    const int range = std::max(m_window.fileBar.GetRange(), 1);
+    std::uint64_t position;
+    if (total != 0) {
+        // Sizes beyond 2^57 bytes would overflow the product; the quotient is
+        // taken first for them, which loses nothing that the bar could show.
+        position = done <= UINT64_MAX / 100 ? done * 100 / total : done / total * 100;
+    } else {
+        // A server that sends no length: creep forward one step per report.
+        position = static_cast<std::uint64_t>(std::max(m_window.fileBar.GetPos(), 1)) + 1;
+    }
+    // The bar holds a position within its range, as the drawn bar does.
+    m_window.fileBar.SetPos(
+        static_cast<int>(std::min<std::uint64_t>(position, static_cast<std::uint64_t>(range))));
+    m_window.ReportTransfer(done, total);
+    m_window.RefreshProgress();
+    return true;
+}
+
+UpdateEngine::UpdateEngine(LauncherState& launcher, UpdateState& update, LauncherWindow& window,
+                           UpdateEngineHooks hooks)
+    : m_launcher(launcher), m_update(update), m_window(window), m_hooks(std::move(hooks)) {}
+
+UpdateEngine::~UpdateEngine() {
+    JoinHttpWorker();
+    CloseFtpSession();
+}
+
+void UpdateEngine::ShowStatus(int id) {
+    m_window.SetStatusText(m_launcher.Text(id));
+}
+
+void UpdateEngine::Pump() {
+    m_window.PumpMessage();
+}
+
+void UpdateEngine::HandOver() {
+    if (m_hooks.startAfterSelfUpdate)
+        m_hooks.startAfterSelfUpdate();
+}
+
+std::string UpdateEngine::GameFolder() const {
+    return platform::CurrentDirectory();
+}
+
+void UpdateEngine::StoreHttpServer(const char* address, std::uint16_t port, const char* name,
+                                   const char* password, const char* versionFile) {
+    CopyServerFields(address, port, name, password, versionFile);
+}
+
+void UpdateEngine::CopyServerFields(const char* address, std::uint16_t port, const char* name,
+                                    const char* password, const char* versionFile) {
+    CopyField(m_update.server.serverAddress, address);
+    m_update.server.serverPort = port;
+    CopyField(m_update.server.accountName, name);
+    CopyField(m_update.server.accountPassword, password);
+    CopyField(m_update.server.versionFileName, versionFile);
+}
+
+void UpdateEngine::JoinHttpWorker() {
+    if (m_httpWorker.joinable() && m_httpWorker.get_id() != std::this_thread::get_id())
+        m_httpWorker.join();
+}
+
+} // namespace tarnvale

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "platform/FtpClient.h"
+#include "platform/HttpDownload.h"
+#include "update/UpdateState.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarnvale {
+
+class LauncherWindow;
+struct LauncherState;
+
+// What the update roads need from the rest of the launcher. Each piece belongs to
+// another part of the program and is handed in by whoever runs the window; an
+// empty function is skipped.
+struct UpdateEngineHooks {
+    // The hand-over after a version replaced the launcher itself (the game start's
+    // StartAfterSelfUpdate). The road ends right after it.
+    std::function<void()> startAfterSelfUpdate;
+    // Asks the launcher window to close (WM_CLOSE), after an archive could not be
+    // put in place.
+    std::function<void()> requestWindowClose;
+    // Closes the connection to the connect server once the FTP road has its own.
+    std::function<void()> closeConnectServer;
+    // Hides and disables the window's Connect button while the HTTP road runs.
+    std::function<void()> hideConnectButton;
+};
+
+// One slot of the listing of the current remote directory.
+struct RemoteFile {
+    std::string name; // at most 255 bytes
+    std::uint32_t size = 0;
+};
+inline constexpr std::size_t kMaxRemoteListing = 999;
+
+// How the last road ended.
+enum class RoadOutcome {
+    None,       // no road has run
+    Running,    // the HTTP worker is still at work
+    Finished,   // every version installed (or none was due); FinishUpdate has run
+    Failed,     // a step failed; its message is in the status line
+    HandedOver, // a version replaced the launcher; the game start has taken over
+};
+
+// The window's download-progress receiver of the HTTP road: moves the file bar
+// with each report and repaints both bars.
+class HttpProgressReceiver : public platform::DownloadProgress {
+  public:
+    explicit HttpProgressReceiver(LauncherWindow& window) : m_window(window) {}
+    void OnDownloadStart() override;
+    // With a known total the bar shows done x 100 / total; without one it creeps
+    // forward one step per report (the bar stops it at its upper end).
+    bool OnDownloadProgress(std::uint64_t done, std::uint64_t total) override;
+
+  private:
+    LauncherWindow& m_window;
+};
+
+// The two update roads. The FTP road runs on the calling thread (the window's),
+// dispatching one pending window message after each step; the HTTP road runs on a
+// worker thread of its own. The engine holds the FTP session, the remote listing
+// and the HTTP worker; everything else lives in the records it is handed.
+class UpdateEngine {
+  public:
+    UpdateEngine(LauncherState& launcher, UpdateState& update, LauncherWindow& window,
+                 UpdateEngineHooks hooks = {});
+    // Waits for the HTTP worker, if one is running.
+    ~UpdateEngine();
+    UpdateEngine(const UpdateEngine&) = delete;
+    UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+    // The FTP road, for the update-server packets that ask for it: log in, fetch
+    // the version file and install every newer version. False when the road
+    // failed (the caller then shows message 138); true when it finished or handed
+    // over to the game start.
+    bool StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
+                        const char* password, const char* versionFile);
+    // Closes the FTP connection, then the session, each only if open.
+    void CloseFtpSession();
+
+    // The HTTP road: store where the server is, then start the worker.
+    void StoreHttpServer(const char* address, std::uint16_t port, const char* name,
+                         const char* password, const char* versionFile);
+    // Always 1. Does not start a second worker while one is still running.
+    int StartHttpUpdate();
+    // Whether an HTTP worker has been started and has not yet ended.
+    bool IsHttpWorkerRunning() const { return m_outcome.load() == RoadOutcome::Running; }
+    // Waits for the HTTP worker to end, if one was started.
+    void JoinHttpWorker();
+    // How the last road ended (Running while the HTTP worker is at work).
+    RoadOutcome Outcome() const { return m_outcome.load(); }
+
+    // The steps of the roads, public so that tests and tools can drive them one
+    // by one. They behave as inside the roads.
+    void HttpUpdateWorker();
+    bool InstallVersionHttp(const char* address, const char* version);
+    bool OpenFtpSession();
+    bool InstallVersionFtp(const char* version, int& record);
+    bool RefreshRemoteListing();
+    bool FetchFileWithProgress(const char* localPath, const char* remoteName);
+    const std::vector<RemoteFile>& RemoteListing() const { return m_listing; }
+    platform::FtpClient& Ftp() { return m_ftp; }
+
+  private:
+    void CopyServerFields(const char* address, std::uint16_t port, const char* name,
+                          const char* password, const char* versionFile);
+    bool RunFtpVersionLoop();
+    bool InstallFileByFile(const std::string& version);
+    bool InstallPackedFtp();
+    bool TransferFile(const std::string& remoteName, const std::string& localPath,
+                      std::uint32_t size);
+    bool DownloadHttp(const std::string& url, const std::string& localPath);
+    void ShowStatus(int id);
+    void Pump();
+    void HandOver();
+    std::string GameFolder() const;
+
+    LauncherState& m_launcher;
+    UpdateState& m_update;
+    LauncherWindow& m_window;
+    UpdateEngineHooks m_hooks;
+
+    platform::FtpClient m_ftp;
+    std::vector<RemoteFile> m_listing;
+
+    std::thread m_httpWorker;
+    std::atomic<RoadOutcome> m_outcome{RoadOutcome::None};
+};
+
+} // namespace tarnvale
