@@ -5,11 +5,12 @@
 namespace tarnvale {
 
 // One of the window's two bitmap bars: a position within a range. Workers change
-// it, then ask the window to RefreshProgress.
+// it, then ask the window to RefreshProgress. The range is at least 1; a position
+// is clamped to the range when it is set (a later, smaller range leaves it as is).
 class ProgressBar {
   public:
-    void SetRange(int range) { m_range.store(range); }
-    void SetPos(int pos) { m_pos.store(pos); }
+    void SetRange(int range) { m_range.store(range < 1 ? 1 : range); }
+    void SetPos(int pos) { m_pos.store(pos < 0 ? 0 : pos > GetRange() ? GetRange() : pos); }
     int GetRange() const { return m_range.load(); }
     int GetPos() const { return m_pos.load(); }
 

@@ -111,6 +111,7 @@ TEST_F(PackedFile, WindowFormDispatchesReportsAndStops) {
     Put("Temp\\sample.bin.QXC", Slurp(test::Fixture("sample.bin.QXC")));
     std::atomic<bool> stop{false};
     StoppingWindow window(stop, -1);
+    window.fileBar.SetRange(100); // as the road sets it before each file
     ASSERT_TRUE(UnpackQxcFile("Temp\\sample.bin.QXC", "Temp\\", window, stop));
     EXPECT_GT(window.pumpCount, 10);
     EXPECT_EQ(window.fileBar.GetPos(), 100);

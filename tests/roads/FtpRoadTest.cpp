@@ -78,7 +78,9 @@ TEST_F(FtpRoadTest, InstallsVersionsOfEveryFormInOrder) {
     EXPECT_TRUE(Saw(msgid::kFtpUpdateStarts));
     EXPECT_EQ(window.statusTexts.back(), Text(msgid::kTransferDone));
     EXPECT_EQ(window.finishCount, 1);
-    EXPECT_EQ(window.totalBar.GetPos(), 4);
+    // The road sets the bar's upper end only when it passes a version over; here
+    // the bar ends full.
+    EXPECT_EQ(window.totalBar.GetPos(), window.totalBar.GetRange());
     EXPECT_TRUE(update.updateDone);
     EXPECT_TRUE(update.stopRequested);
     EXPECT_GT(window.pumpCount, 70'000 / 2048);
