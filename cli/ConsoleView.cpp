@@ -21,6 +21,7 @@ void ConsoleView::Print(const std::string& line) {
 }
 
 void ConsoleView::SetStatusText(const char* text) {
+    std::lock_guard guard(m_lock);
     if (m_status == text)
         return;
     m_status = text;
@@ -28,6 +29,7 @@ void ConsoleView::SetStatusText(const char* text) {
 }
 
 void ConsoleView::SetTitleText(const char* text) {
+    std::lock_guard guard(m_lock);
     Print("== " + m_convert(text) + " ==");
 }
 
@@ -84,6 +86,7 @@ std::string ConsoleView::ProgressLine() const {
 }
 
 void ConsoleView::RefreshProgress() {
+    std::lock_guard guard(m_lock);
     if (m_state.progressView.load() == 0)
         return; // the partition view shows no percentages
     const int total = ProgressPercent(totalBar.GetPos(), totalBar.GetRange());
@@ -100,6 +103,7 @@ void ConsoleView::RefreshProgress() {
 }
 
 void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long total) {
+    std::lock_guard guard(m_lock);
     if (done < m_transferDone || m_transferDone == 0)
         m_transferStart = std::chrono::steady_clock::now(); // a new file began
     m_transferDone = done;
@@ -107,6 +111,7 @@ void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long tot
 }
 
 void ConsoleView::FinishUpdate() {
+    std::lock_guard guard(m_lock);
     SetStatusText(m_state.Text(msgid::kReadyToChoose));
     readyToPlay = true;
     connectPending = false;
@@ -117,12 +122,14 @@ void ConsoleView::FinishUpdate() {
 }
 
 void ConsoleView::ResetToConnect() {
+    std::lock_guard guard(m_lock);
     readyToPlay = false;
     connectPending = true;
     SetStatusText(m_state.Text(msgid::kConnecting));
 }
 
 void ConsoleView::ShowProgressView() {
+    std::lock_guard guard(m_lock);
     m_state.progressView = 1;
     const PartitionEntry& chosen = m_state.partitions[m_state.selectedPartition % kPartitionCount];
     char name[sizeof chosen.name + 1] = {};
@@ -134,6 +141,7 @@ void ConsoleView::ShowProgressView() {
 }
 
 void ConsoleView::ShowPartitionView() {
+    std::lock_guard guard(m_lock);
     m_state.progressView = 0;
     Print("Partitions:");
     for (int i = 0; i < kPartitionCount; ++i) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace tarnvale::cli {
@@ -35,12 +36,17 @@ class ConsoleView : public LauncherWindow {
     void ReportTransfer(unsigned long long done, unsigned long long total) override;
 
     UpdateState update; // the update engine's record, owned by the window
-    const std::string& StatusText() const { return m_status; }
+    std::string StatusText() const {
+        std::lock_guard guard(m_lock);
+        return m_status;
+    }
 
   private:
     void Print(const std::string& line);
     std::string ProgressLine() const;
 
+    // The connect worker and the HTTP worker report from their own threads.
+    mutable std::recursive_mutex m_lock;
     LauncherState& m_state;
     std::FILE* m_out;
     bool m_terminal;
