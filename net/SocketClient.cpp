@@ -42,16 +42,17 @@ std::string FormatErrorCodeText(const char* text, int code) {
         if (!used && *end != '\0' && std::strchr("diuxX", *end) != nullptr) {
             // The conversion rebuilt from its flags and width, with any length
             // modifier dropped; a conversion that is not sane loses them all.
-            char spec[16] = "%";
+            char conversionSpec[16] = "%";
             std::size_t n = 1;
             for (const char* q = p + 1; sane && q < end && *q != 'l'; ++q)
-                spec[n++] = *q;
-            spec[n] = *end == 'i' ? 'd' : *end;
+                conversionSpec[n++] = *q;
+            conversionSpec[n] = *end == 'i' ? 'd' : *end;
             char conversion[64];
             if (*end == 'd' || *end == 'i')
-                std::snprintf(conversion, sizeof conversion, spec, code);
+                std::snprintf(conversion, sizeof conversion, conversionSpec, code);
             else
-                std::snprintf(conversion, sizeof conversion, spec, static_cast<unsigned>(code));
+                std::snprintf(conversion, sizeof conversion, conversionSpec,
+                              static_cast<unsigned>(code));
             out += conversion;
             used = true;
             p = end;
