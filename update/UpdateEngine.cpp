@@ -1,5 +1,7 @@
 #include "update/UpdateEngine.h"
 
+#include "update/PathSafety.h"
+
 #include "app/LauncherState.h"
 #include "app/LauncherWindow.h"
 #include "platform/Files.h"
@@ -81,7 +83,10 @@ void UpdateEngine::CopyServerFields(const char* address, std::uint16_t port, con
     m_update.server.serverPort = port;
     CopyField(m_update.server.accountName, name);
     CopyField(m_update.server.accountPassword, password);
-    CopyField(m_update.server.versionFileName, versionFile);
+    // Both roads delete and write a local file of this name before anything reads
+    // it: a name from the connect server that leaves the game folder is dropped
+    // here, and the road then fails on the empty name.
+    CopyField(m_update.server.versionFileName, IsSafeGamePath(versionFile) ? versionFile : "");
 }
 
 void UpdateEngine::JoinHttpWorker() {

@@ -105,6 +105,21 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
     EXPECT_FALSE(fs::exists("b.txt"));
 }
 
+TEST_F(HttpRoadTest, AVersionFileNameOutsideTheGameFolderIsNeverWritten) {
+    Publish("1.00.01", {{"a.txt", "a"}});
+    fs::create_directories("game");
+    fs::current_path("game");
+    WriteFile("../outside.wvd", "keep me");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    engine.StoreHttpServer(HttpAddress().c_str(), 0, "", "", "..\\outside.wvd");
+    engine.StartHttpUpdate();
+    engine.JoinHttpWorker();
+    EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+    EXPECT_TRUE(Saw(msgid::kTransferFailed));
+    EXPECT_EQ(ReadFile("../outside.wvd"), "keep me");
+    fs::current_path("..");
+}
+
 TEST_F(HttpRoadTest, ARemovalOutsideTheGameFolderFailsTheVersion) {
     Publish("1.00.01", {{"a.txt", "one"}});
     WriteFile(OnServer("1.00.01/list.inf"),
