@@ -7,8 +7,10 @@
 #include "platform/MessageBox.h"
 #include "tarnvale/settings.h"
 #include "update/CUnzipFile.h"
+#include "update/PatchList.h"
 #include "update/PatchLog.h"
 #include "update/PathSafety.h"
+#include "update/SelfUpdate.h"
 #include "update/UpdateState.h"
 
 #include <array>
@@ -27,10 +29,6 @@ constexpr char kPatchInstallErrorFormat[] = "Patch Install Error, File : %s (%d)
 constexpr char kConfigName[] = "config.ini";
 constexpr char kConfigWaitingName[] = "config._ni";
 
-std::string LauncherExeName() {
-    return std::string(settings::kLauncherName) + ".exe";
-}
-
 void ShowErrorText(const std::string& text) {
     platform::ShowMessageBox(text.c_str(), ApplicationName().c_str(), platform::kMbIconError, true);
 }
@@ -40,16 +38,12 @@ std::string FileNameOf(const std::string& path) {
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
-// The other name of a support file, or empty when `name` is not one.
+// The other name of a support file, or empty when `name` is not one. The table
+// is the one the next start uses to put the waiting copies in place.
 std::string SupportFileOtherName(const std::string& name) {
-    if (NamesEqual(name, LauncherExeName()))
-        return std::string(settings::kLauncherName) + "._xe";
-    if (NamesEqual(name, "veymsg.dll"))
-        return "veymsg._ll";
-    if (NamesEqual(name, "qx_zp.dll"))
-        return "qx_zp._ll";
-    if (NamesEqual(name, "message.wtf"))
-        return "message._tf";
+    for (const WaitingCopy& copy : WaitingCopies())
+        if (NamesEqual(name, copy.target))
+            return copy.waiting;
     return {};
 }
 
@@ -65,7 +59,7 @@ std::string ArchiveWriteName(const std::string& name) {
 CopyDestination CopyWriteName(const std::string& stagedPath) {
     const std::string fileName = FileNameOf(stagedPath);
     CopyDestination result;
-    result.selfUpdate = NamesEqual(fileName, LauncherExeName());
+    result.selfUpdate = NamesEqual(fileName, LauncherFileName());
     const std::string other = SupportFileOtherName(fileName);
     result.destination = other.empty() ? stagedPath : other;
     return result;

@@ -1,5 +1,7 @@
 #include "update/SelfUpdate.h"
 
+#include "update/PatchList.h"
+
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
@@ -45,8 +47,7 @@ bool Swap(const WaitingCopy& copy) {
 
 const std::vector<WaitingCopy>& WaitingCopies() {
     static const std::vector<WaitingCopy> copies = {
-        {std::string(settings::kLauncherName) + "._xe",
-         std::string(settings::kLauncherName) + ".exe"},
+        {std::string(settings::kLauncherName) + "._xe", LauncherFileName()},
         {"veymsg._ll", "veymsg.dll"},
         {"qx_zp._ll", "qx_zp.dll"},
         {"message._tf", "message.wtf"},
