@@ -140,13 +140,9 @@ bool UpdateEngine::RunFtpVersionLoop() {
         m_window.RefreshProgress();
     }
 
-    platform::RemoveFile(kOldVersionFile);
     ShowStatus(msgid::kTransferDone);
     CloseFtpSession();
-    m_update.updateDone = true;
-    m_update.stopRequested = true;
-    m_window.FinishUpdate();
-    m_outcome = RoadOutcome::Finished;
+    FinishRoad(kOldVersionFile);
     return true;
 }
 

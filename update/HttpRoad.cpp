@@ -61,11 +61,7 @@ void UpdateEngine::HttpUpdateWorker() {
         m_window.fileBar.SetRange(1);
         m_window.fileBar.SetPos(1);
         m_window.RefreshProgress();
-        platform::RemoveFile(versionFile);
-        m_update.updateDone = true;
-        m_update.stopRequested = true;
-        m_window.FinishUpdate();
-        m_outcome = RoadOutcome::Finished;
+        FinishRoad(versionFile);
         return;
     }
 
@@ -90,12 +86,8 @@ void UpdateEngine::HttpUpdateWorker() {
         m_window.RefreshProgress();
     }
 
-    platform::RemoveFile(versionFile);
     ShowStatus(msgid::kTransferDone);
-    m_update.updateDone = true;
-    m_update.stopRequested = true;
-    m_window.FinishUpdate();
-    m_outcome = RoadOutcome::Finished;
+    FinishRoad(versionFile);
 }
 
 bool UpdateEngine::InstallVersionHttp(const char* address, const char* version) {

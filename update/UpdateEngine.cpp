@@ -28,7 +28,7 @@ void HttpProgressReceiver::OnDownloadStart() {
 }
 
 bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t total) {
-    const int range = std::max(m_window.fileBar.GetRange(), 1);
+    const auto range = static_cast<std::uint64_t>(m_window.fileBar.GetRange());
     std::uint64_t position;
     if (total != 0) {
         // Sizes beyond 2^57 bytes would overflow the product; the quotient is
@@ -38,9 +38,8 @@ bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t 
         // A server that sends no length: creep forward one step per report.
         position = static_cast<std::uint64_t>(std::max(m_window.fileBar.GetPos(), 1)) + 1;
     }
-    // The bar holds a position within its range, as the drawn bar does.
-    m_window.fileBar.SetPos(
-        static_cast<int>(std::min<std::uint64_t>(position, static_cast<std::uint64_t>(range))));
+    // Narrowed within the range; the bar itself clamps to it as well.
+    m_window.fileBar.SetPos(static_cast<int>(std::min(position, range)));
     m_window.ReportTransfer(done, total);
     m_window.RefreshProgress();
     return true;
@@ -87,6 +86,14 @@ void UpdateEngine::CopyServerFields(const char* address, std::uint16_t port, con
     // it: a name from the connect server that leaves the game folder is dropped
     // here, and the road then fails on the empty name.
     CopyField(m_update.server.versionFileName, IsSafeGamePath(versionFile) ? versionFile : "");
+}
+
+void UpdateEngine::FinishRoad(const char* versionFile) {
+    platform::RemoveFile(versionFile);
+    m_update.updateDone = true;
+    m_update.stopRequested = true;
+    m_window.FinishUpdate();
+    m_outcome = RoadOutcome::Finished;
 }
 
 void UpdateEngine::JoinHttpWorker() {

@@ -109,6 +109,9 @@ class UpdateEngine {
     platform::FtpClient& Ftp() { return m_ftp; }
 
   private:
+    // The road has finished: the version file goes, the flags say so, and the
+    // window switches to its finished state.
+    void FinishRoad(const char* versionFile);
     void CopyServerFields(const char* address, std::uint16_t port, const char* name,
                           const char* password, const char* versionFile);
     bool RunFtpVersionLoop();
