@@ -86,19 +86,14 @@ void ConnectServerDispatcher::OnWelcome(const std::uint8_t* packet) {
     // byte, 0, so a long Welcome never asks for the report.
     if (packet[proto::kWelcomeFlagOffset] != 1)
         return;
-    const std::uint8_t request[3] = {proto::kShortHeader, 3, proto::kPartitionListRequest};
-    const ClientVersion& version = m_update.localVersion;
-    const std::uint8_t report[proto::kVersionReportLength] = {
-        proto::kShortHeader,
-        proto::kVersionReportLength,
+    const std::vector<std::uint8_t> request = proto::BuildPartitionListRequest();
+    const std::vector<std::uint8_t> report = proto::BuildVersionReport(
         m_mode == TransferMode::Http ? proto::kReportHttp : proto::kReportFtp,
-        version.major,
-        version.minor,
-        version.build};
+        m_update.localVersion);
     // As the protocol has no replies to these, the results are not looked at: a
     // parked packet goes out with the next write notice.
-    m_state.socketClient.Send(request, sizeof request);
-    m_state.socketClient.Send(report, sizeof report);
+    m_state.socketClient.Send(request.data(), static_cast<int>(request.size()));
+    m_state.socketClient.Send(report.data(), static_cast<int>(report.size()));
 }
 
 void ConnectServerDispatcher::OnUpdateInfo(std::uint8_t type, const std::uint8_t* packet) {
