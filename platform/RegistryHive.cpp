@@ -1,5 +1,7 @@
 #include "platform/RegistryHive.h"
 
+#include "platform/Names.h"
+
 #include "platform/Registry.h"
 
 #include <algorithm>
@@ -10,10 +12,6 @@ namespace {
 
 constexpr char kHeader[] = "tarnvale-registry-hive 1";
 constexpr char kEnd[] = "end";
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -91,15 +89,10 @@ bool ParseDword(const std::string& digits, std::string& data) {
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
 }
 
 } // namespace
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 bool IsValidPath(const std::string& path) {
     if (path.empty() || path.front() == '\\' || path.back() == '\\')
@@ -111,7 +104,7 @@ bool IsValidPath(const std::string& path) {
 
 Key* Hive::FindKey(const std::string& path) {
     for (Key& key : keys)
-        if (EqualNoCase(key.path, path))
+        if (NamesEqual(key.path, path))
             return &key;
     return nullptr;
 }
@@ -136,7 +129,7 @@ Key& Hive::AddKey(const std::string& path) {
 
 bool Hive::RemoveKey(const std::string& path) {
     const auto it = std::find_if(keys.begin(), keys.end(),
-                                 [&](const Key& key) { return EqualNoCase(key.path, path); });
+                                 [&](const Key& key) { return NamesEqual(key.path, path); });
     if (it == keys.end())
         return false;
     const std::string prefix = path + '\\';
@@ -149,7 +142,7 @@ bool Hive::RemoveKey(const std::string& path) {
 
 Value* FindValue(Key& key, const std::string& name) {
     for (Value& value : key.values)
-        if (EqualNoCase(value.name, name))
+        if (NamesEqual(value.name, name))
             return &value;
     return nullptr;
 }

@@ -48,7 +48,6 @@ void SetValue(Key& key, const std::string& name, std::uint32_t type, const std::
 
 // A usable key path: non-empty parts separated by single "\", no zero bytes.
 bool IsValidPath(const std::string& path);
-bool EqualNoCase(const std::string& a, const std::string& b);
 
 // Reads a hive file. False with a one-line reason (and `hive` untouched) when the
 // bytes are not a complete, well-formed hive.

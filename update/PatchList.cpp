@@ -1,5 +1,7 @@
 #include "update/PatchList.h"
 
+#include "platform/Names.h"
+
 #include "app/LauncherState.h"
 #include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
@@ -23,20 +25,6 @@ bool IsDigit(int c) {
 // written in another script must be quoted.
 bool IsLetter(int c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -168,7 +156,7 @@ bool ListHasKeyword(PatchListReader& reader, std::string_view key) {
         const TokenKind kind = reader.NextToken();
         if (kind == TokenKind::End)
             return false;
-        if (kind == TokenKind::Keyword && EqualsIgnoreCase(TokenString(reader.Text()), key))
+        if (kind == TokenKind::Keyword && NamesEqual(TokenString(reader.Text()), key))
             return true;
     }
 }
@@ -256,7 +244,7 @@ PackedEntry PackedReading::Next() {
     if (ends(first))
         return entry;
     if (first == TokenKind::Name) {
-        entry.kind = EqualsIgnoreCase(TokenString(m_reader.Text()), m_launcherFileName)
+        entry.kind = NamesEqual(TokenString(m_reader.Text()), m_launcherFileName)
                          ? PackedEntry::Kind::SelfUpdate
                          : PackedEntry::Kind::Ignored;
         return entry;

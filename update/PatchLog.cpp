@@ -10,22 +10,7 @@ bool IsBlank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-int FoldCase(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-}
-
 } // namespace
-
-bool NamesEqual(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(static_cast<unsigned char>(a[i])) !=
-            FoldCase(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 bool AppendPatchLog(char kind, const char* text) {
     if (!text || !*text)

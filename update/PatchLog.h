@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Names.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -46,9 +48,5 @@ class PatchLogReader {
   private:
     std::FILE* m_file = nullptr;
 };
-
-// Equality of two names without regard to the case of ASCII letters, as names
-// in lists, archives and the journal are compared.
-bool NamesEqual(const std::string& a, const std::string& b);
 
 } // namespace tarnvale
