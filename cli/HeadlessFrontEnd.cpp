@@ -11,6 +11,7 @@
 #include "platform/ProgramStart.h"
 #include "tarnvale/settings.h"
 #include "update/Installation.h"
+#include "update/PatchList.h"
 #include "update/UpdateEngine.h"
 #include "update/VersionConfig.h"
 
@@ -110,7 +111,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
 
     state.socketClient.Startup();
     platform::RemoveFile(std::string(settings::kLauncherName) + ".tmp");
-    platform::MakeDirectory("Temp");
+    platform::MakeDirectory(kStagingFolder);
 
     GameStartHooks hooks;
     if (!m_options.gameClient.empty())
@@ -118,7 +119,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     bool windowClosed = false;
     hooks.closeSocket = [&] { state.socketClient.Close(); };
     hooks.cleanTempFolder = [] { CleanTempFolder(); };
-    hooks.isConfigPresent = [] { return platform::PathExists("config.ini"); };
+    hooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
     hooks.runOptionsDialog = [] {
         std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
     };

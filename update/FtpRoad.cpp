@@ -23,7 +23,6 @@ namespace tarnvale {
 
 namespace {
 
-constexpr char kOldVersionFile[] = "version.wvd";
 constexpr int kOpenAttempts = 100;
 constexpr auto kOpenPause = std::chrono::milliseconds(100);
 constexpr std::size_t kPackedSuffixLength = sizeof(updateserver::kPackedSuffix) - 1;
@@ -68,7 +67,7 @@ bool UpdateEngine::OpenFtpSession() {
 bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
                                   const char* password, const char* versionFile) {
     m_outcome = RoadOutcome::Failed;
-    platform::RemoveFile(kOldVersionFile);
+    platform::RemoveFile(updateserver::kDefaultVersionFileName);
     CopyServerFields(address, port, name, password, versionFile);
     ShowStatus(msgid::kFtpUpdateStarts);
     m_update.selfUpdatePending = false;
@@ -91,7 +90,7 @@ bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const
     }
     if (!RunFtpVersionLoop())
         return false;
-    platform::RemoveFile(kOldVersionFile);
+    platform::RemoveFile(updateserver::kDefaultVersionFileName);
     return true;
 }
 
@@ -142,7 +141,7 @@ bool UpdateEngine::RunFtpVersionLoop() {
 
     ShowStatus(msgid::kTransferDone);
     CloseFtpSession();
-    FinishRoad(kOldVersionFile);
+    FinishRoad(updateserver::kDefaultVersionFileName);
     return true;
 }
 
@@ -297,9 +296,7 @@ bool UpdateEngine::RefreshRemoteListing() {
         if (entry.attributes == platform::kFtpAttributeDirectory || entry.name == "." ||
             entry.name == "..")
             continue;
-        // A name that does not fit a slot is never handed on cut short.
-        if (entry.name.size() > updateserver::kMaxRemoteNameLength)
-            continue;
+        // The FTP client leaves out names too long for a slot (over 255 bytes).
         if (m_listing.size() >= kMaxRemoteListing) {
             FormattedMessageBox(m_launcher, "%s", m_launcher.Text(msgid::kListingTooLong));
             continue;
@@ -348,7 +345,7 @@ bool UpdateEngine::TransferFile(const std::string& remoteName, const std::string
         return false;
     }
 
-    char buffer[updateserver::kFtpChunkSize];
+    char buffer[platform::kFtpChunkSize];
     std::uint64_t total = 0;
     bool complete = false;
     bool stopped = false;

@@ -12,6 +12,7 @@
 #include "update/PathSafety.h"
 #include "update/SelfUpdate.h"
 #include "update/UpdateState.h"
+#include "update/VersionConfig.h"
 
 #include <array>
 #include <cstdio>
@@ -26,7 +27,6 @@ constexpr char kCannotOpenFileFormat[] =
 constexpr char kConfigErrorText[] = "\"config.ini\" error";
 constexpr char kPatchInstallErrorFormat[] = "Patch Install Error, File : %s (%d)";
 
-constexpr char kConfigName[] = "config.ini";
 constexpr char kConfigWaitingName[] = "config._ni";
 
 void ShowErrorText(const std::string& text) {
@@ -50,7 +50,7 @@ std::string SupportFileOtherName(const std::string& name) {
 } // namespace
 
 std::string ArchiveWriteName(const std::string& name) {
-    if (NamesEqual(name, kConfigName))
+    if (NamesEqual(name, kConfigIniName))
         return kConfigWaitingName;
     const std::string other = SupportFileOtherName(name);
     return other.empty() ? name : other;
@@ -79,7 +79,7 @@ bool CopyFromTemp(UpdateState& update, LauncherWindow& window) {
         // it is not copied, whoever wrote it.
         if (!IsSafeGamePath(text))
             return false;
-        const std::string source = current + "\\" + kTempFolder + "\\" + text;
+        const std::string source = current + "\\" + kStagingFolder + "\\" + text;
         const CopyDestination target = CopyWriteName(text);
         if (target.selfUpdate)
             update.selfUpdatePending = true;
@@ -111,7 +111,7 @@ bool DeleteTempFiles(LauncherWindow& window) {
         // A name outside "Temp" is never deleted; the journal is kept, as for a
         // file that cannot be deleted.
         if (!IsSafeGamePath(text) ||
-            !platform::RemoveFile(current + "\\" + kTempFolder + "\\" + text))
+            !platform::RemoveFile(current + "\\" + kStagingFolder + "\\" + text))
             return true;
         window.PumpMessage();
     }
@@ -241,7 +241,7 @@ bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
         return false;
     }
 
-    const std::string config = gameFolder + kConfigName;
+    const std::string config = gameFolder + kConfigIniName;
     const std::string waitingConfig = gameFolder + kConfigWaitingName;
     if (platform::PathExists(config))
         platform::SetNormalAttributes(config);
@@ -258,7 +258,7 @@ bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
 }
 
 void CleanTempFolder() {
-    platform::RemoveTree(std::string(".\\") + kTempFolder);
+    platform::RemoveTree(std::string(".\\") + kStagingFolder);
 }
 
 bool AnyProbeFilePresent() {

@@ -9,9 +9,7 @@ class LauncherWindow;
 struct UpdateState;
 
 // Putting a staged version in place. All paths are relative to the current
-// directory, the game folder; the staging folder is "Temp".
-
-inline constexpr char kTempFolder[] = "Temp";
+// directory, the game folder; the staging folder is kStagingFolder ("Temp").
 
 // Support files are never written under their own names while the launcher
 // runs (they may be in use); they wait under another name until the next start

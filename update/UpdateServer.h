@@ -23,15 +23,10 @@ inline constexpr char kPackedSuffix[] = ".QXC";
 // FTP requests.
 inline constexpr char kFtpAgentName[] = "PATCH_FTP_DOWNLOAD";
 inline constexpr char kFtpListPattern[] = "*.*";
-// A listing entry's name is at most this many bytes; its size is 32 bits.
-inline constexpr std::size_t kMaxRemoteNameLength = 255;
-// Files are read from the server in chunks of this size.
-inline constexpr std::size_t kFtpChunkSize = 2048;
+// Names of at most 255 bytes and 2048-byte reads: see platform/FtpClient.h.
 
 // HTTP requests. The "time" query only defeats caches; the server ignores it.
 // The HTTP server is reached on the scheme's default port, without an account.
-inline constexpr char kVersionFileUrlFormat[] = "http://%s/%s?time=%d";
-inline constexpr char kVersionItemUrlFormat[] = "http://%s/%s/%s?time=%d";
 
 // "http://host/versionFile?time=tick", the tick printed as a signed decimal.
 std::string VersionFileUrl(const char* host, const char* versionFileName, std::uint32_t tick);
