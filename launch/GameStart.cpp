@@ -1,5 +1,7 @@
 #include "launch/GameStart.h"
 
+#include "launch/GameClient.h"
+
 #include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
 #include "platform/ProgramStart.h"
@@ -12,8 +14,10 @@
 namespace tarnvale {
 namespace {
 
-constexpr std::string_view kCommandPrefix = "connect /y";
-constexpr std::string_view kPortSeparator = " /z";
+// The start of every connect line, up to the scrambled address.
+const std::string kCommandPrefix =
+    std::string(gameclient::kCommandPrefix) + gameclient::kAddressSwitch;
+constexpr std::string_view kPortSeparator = gameclient::kPortSwitch;
 
 bool IsPortText(std::string_view text) {
     if (text.empty() || text.size() > 5)
@@ -33,18 +37,17 @@ void ReportStartResult(const LauncherState& state, std::intptr_t result) {
 
 std::string BuildGameCommandLine(std::string_view address, std::string_view portText,
                                  const ParamKey& key) {
-    std::string line = "connect ";
-    line += "/y";
+    std::string line = kCommandPrefix;
     line += ScrambleParamText(address, key);
-    line += " /z";
+    line += kPortSeparator;
     line += ScrambleParamText(portText, key);
-    line += ' ';
+    line += gameclient::kCommandSuffix;
     return line;
 }
 
 bool DecodeGameCommandLine(std::string_view line, const ParamKey& key, std::string& address,
                            std::string& portText) {
-    if (line.substr(0, kCommandPrefix.size()) != kCommandPrefix)
+    if (line.substr(0, kCommandPrefix.size()) != std::string_view(kCommandPrefix))
         return false;
     std::string_view rest = line.substr(kCommandPrefix.size());
     if (!rest.empty() && rest.back() == ' ')

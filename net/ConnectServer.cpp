@@ -107,11 +107,6 @@ bool PutText(const std::string& value, char (&field)[N], const char* what, std::
     return true;
 }
 
-std::string VersionText(const ClientVersion& version) {
-    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
-           std::to_string(version.build);
-}
-
 } // namespace
 
 const char* AnswerName(Answer answer) {
@@ -454,7 +449,7 @@ bool Server::HandlePacket(Connection& connection, const std::uint8_t* packet, in
                    std::to_string(m_config.update.serverPort) + " " +
                    m_config.update.versionFileName;
         }
-        m_log(connection.peer + " reports version " + VersionText(version) + " and asks for " +
+        m_log(connection.peer + " reports version " + FormatLogForm(version) + " and asks for " +
               (type == proto::kReportHttp ? "HTTP" : "FTP") + ": answered " + what);
     } else {
         m_log(connection.peer + " sent packet type " + std::to_string(type) + " of " +
