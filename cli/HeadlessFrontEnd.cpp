@@ -15,6 +15,7 @@
 #include "update/UpdateEngine.h"
 #include "update/VersionConfig.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -116,7 +117,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     GameStartHooks hooks;
     if (!m_options.gameClient.empty())
         hooks.gameClientExe = m_options.gameClient.c_str();
-    bool windowClosed = false;
+    std::atomic<bool> windowClosed{false}; // set from the HTTP worker too
     hooks.closeSocket = [&] { state.socketClient.Close(); };
     hooks.cleanTempFolder = [] { CleanTempFolder(); };
     hooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
