@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/LauncherState.h"
 #include "platform/Sockets.h"
+#include "state/LauncherState.h"
 #include "update/ClientVersion.h"
 #include "update/UpdateState.h"
 
