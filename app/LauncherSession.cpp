@@ -1,5 +1,6 @@
 #include "app/LauncherSession.h"
 
+#include "app/DesktopShortcut.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
 #include "update/Installation.h"
@@ -72,6 +73,8 @@ void LauncherSession::Start(platform::NotifyWindow notifyWindow) {
     m_window.connectPending = true;
     m_worker = std::make_unique<ConnectWorker>(m_state, m_window, notifyWindow);
     m_worker->Start();
+    if (m_hooks.placeDesktopShortcut)
+        CreateDesktopShortcut(platform::ModulePath());
 }
 
 int LauncherSession::OnSocketNotify(std::uintptr_t wParam, std::intptr_t lParam) {

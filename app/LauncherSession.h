@@ -32,6 +32,10 @@ struct FrontEndHooks {
     std::function<void()> postQuitMessage;   // ends the window's main loop
     // The game client's file name; empty means the built-in one.
     std::string gameClientExe;
+    // Whether Start places the launcher's shortcut on the desktop, as the window
+    // does at every start. The headless launcher, a tool run from a terminal,
+    // leaves the desktop alone.
+    bool placeDesktopShortcut = false;
 };
 
 // Everything that runs behind the launcher window, whichever front end shows it:
@@ -51,7 +55,8 @@ class LauncherSession {
 
     // The start of the window's life, once it can receive socket notices at
     // `notifyWindow`: the socket library, the leftover "<launcher>.tmp", the
-    // "Temp" folder, and the connect worker with `connectPending` set.
+    // "Temp" folder, the connect worker with `connectPending` set, and the
+    // desktop shortcut when the front end asks for it.
     void Start(platform::NotifyWindow notifyWindow);
 
     // The window's WM_SOCKET_NOTIFY handler.

@@ -1,6 +1,8 @@
 #include "app/win32/PlaceholderWindow.h"
 
+#include "app/DesktopShortcut.h"
 #include "msg/MessageIds.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "tarnvale/settings.h"
 
@@ -58,6 +60,7 @@ void PlaceholderWindow::RunWindow(LauncherState& state) {
     ::SetWindowLongPtrA(window, GWLP_USERDATA,
                         reinterpret_cast<LONG_PTR>(state.Text(msgid::kConnecting)));
     platform::SetMainWindow(window);
+    CreateDesktopShortcut(platform::ModulePath());
     ::InvalidateRect(window, nullptr, TRUE);
 
     MSG message;
