@@ -1,6 +1,7 @@
 #include "app/LauncherSession.h"
 
 #include "app/DesktopShortcut.h"
+#include "app/WindowTexts.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
 #include "update/Installation.h"
@@ -36,7 +37,7 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
     ReadLocalVersion(m_state, m_update, m_gameFolder);
 
     m_gameHooks.playClickSound = m_hooks.playClickSound;
-    m_gameHooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
+    m_gameHooks.isConfigPresent = [this] { return IsConfigPresent(m_gameFolder); };
     m_gameHooks.runOptionsDialog = m_hooks.runOptionsDialog;
     m_gameHooks.hideConnectButton = m_hooks.hideConnectButton;
     m_gameHooks.cleanTempFolder = [] { CleanTempFolder(); };
@@ -83,6 +84,18 @@ int LauncherSession::OnSocketNotify(std::uintptr_t wParam, std::intptr_t lParam)
 
 void LauncherSession::OnConnect() {
     OnConnectButton(m_state, m_window, m_update, m_gameHooks);
+}
+
+bool LauncherSession::OnCloseCommand() {
+    // stopRequested is set whenever no update runs: at start, and once a road
+    // has ended or been stopped.
+    const bool quit = m_update.stopRequested;
+    m_update.stopRequested = true;
+    m_state.socketClient.Close();
+    m_engine->CloseFtpSession();
+    if (!quit)
+        m_window.ResetToConnect();
+    return quit;
 }
 
 } // namespace tarnvale

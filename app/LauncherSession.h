@@ -64,6 +64,12 @@ class LauncherSession {
     // The Connect command: starts the game client when ready (ending the
     // process), otherwise asks for a connection.
     void OnConnect();
+    // The Close command, after its click sound. With no update running it closes
+    // both connections and returns true: the front end then ends its main loop.
+    // During an update it asks the transfer to stop after its current chunk,
+    // closes both connections, goes back to the connecting state and returns
+    // false; the launcher stays open, and the next Close ends it.
+    bool OnCloseCommand();
 
     // The folder the launcher started in: the game folder.
     const std::string& GameFolder() const { return m_gameFolder; }
