@@ -49,10 +49,6 @@ struct DibHeader {
 std::uint64_t DibRowBytes(std::int64_t width, unsigned bitsPerPixel);
 // The colour count: clrUsed, or 2 to the power of the depth when that is 0.
 std::uint64_t DibColourCount(const DibHeader& header);
-// Entries of the colour table the system fills for a bitmap of that depth when
-// converting it to a device-independent one: 1 gives 2, 4 gives 16, 8 gives 256,
-// every other depth none.
-unsigned ColourTableEntriesForDepth(unsigned bitsPerPixel);
 
 // Where a BMP's parts are, as its headers say and its size allows.
 struct BmpLayout {

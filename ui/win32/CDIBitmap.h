@@ -56,11 +56,13 @@ class CDIBitmap {
         RGBQUAD colours[256];
     };
 
-    BOOL Fail(const char* reason);
+    BOOL Fail(const std::string& reason);
+    void Adopt(BmpPicture& picture);
     void Release();
     void RebuildPalette();
-    // Selects the palette (if any) for a drawing and restores it afterwards.
-    HPALETTE SelectPalette(HDC dc) const;
+    // Selects and realises the palette (if any) for a drawing; returns the one to
+    // select back.
+    HPALETTE UsePalette(HDC dc) const;
 
     std::unique_ptr<InfoBlock> m_info;
     std::vector<std::uint8_t> m_rows;

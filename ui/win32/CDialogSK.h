@@ -19,7 +19,6 @@ class CDialogSK : public Dialog {
     using LayeredAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
     using LayeredAttributesLookup = LayeredAttributesFn (*)();
 
-    CDialogSK();
     explicit CDialogSK(UINT templateId, HWND parent = nullptr);
     explicit CDialogSK(const char* templateName, HWND parent = nullptr);
     ~CDialogSK() override = default;

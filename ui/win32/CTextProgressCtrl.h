@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 namespace tarnvale::ui {
 
 // Messages of the text progress control beyond the system progress bar's own.

@@ -100,8 +100,10 @@ class Dialog : public SubclassedWindow {
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
 
-    const char* m_template;
+    UINT m_templateId = 0;
+    std::string m_templateName; // empty: the template is m_templateId
     HWND m_parent;
+    std::atomic<bool> m_endRequested{false};
     std::atomic<bool> m_ended{false};
     std::atomic<INT_PTR> m_result{0};
 };
