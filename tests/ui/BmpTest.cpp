@@ -41,7 +41,9 @@ BmpPicture MakePicture(int width, int height, unsigned bitCount, std::uint32_t c
     return picture;
 }
 
-std::string Parse(const Bytes& bytes, BmpPicture& picture) { return ParseBmp(bytes, picture); }
+std::string Parse(const Bytes& bytes, BmpPicture& picture) {
+    return ParseBmp(bytes, picture);
+}
 
 std::string Parse(const Bytes& bytes) {
     BmpPicture picture;
@@ -131,8 +133,7 @@ TEST(BmpReader, RefusesWhatIsNotABmpWithTheReadersTexts) {
 TEST(BmpReader, RefusesTruncatedHeaders) {
     const Bytes file = EncodeBmp(MakePicture(2, 2, 24));
     for (std::size_t length : {2u, 13u, 14u, 17u}) {
-        EXPECT_EQ(Parse(Bytes(file.begin(), file.begin() + length)), kBmpTruncatedHeader)
-            << length;
+        EXPECT_EQ(Parse(Bytes(file.begin(), file.begin() + length)), kBmpTruncatedHeader) << length;
     }
     EXPECT_EQ(Parse(Bytes(file.begin(), file.begin() + 53)), kBmpTruncatedHeader);
 }
@@ -206,9 +207,9 @@ TEST(BmpReader, TopDownPicturesComeOutBottomUp) {
     EXPECT_EQ(picture.header.height, 3);
     const std::size_t row = 8;
     for (std::size_t r = 0; r < 3; ++r)
-        EXPECT_EQ(std::memcmp(picture.rows.data() + r * row, original.rows.data() + (2 - r) * row,
-                              row),
-                  0)
+        EXPECT_EQ(
+            std::memcmp(picture.rows.data() + r * row, original.rows.data() + (2 - r) * row, row),
+            0)
             << r;
 }
 

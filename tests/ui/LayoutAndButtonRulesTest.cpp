@@ -19,11 +19,10 @@ struct Copy {
 std::vector<Copy> Copies(BackgroundLayout layout, int clientWidth, int clientHeight,
                          int bitmapWidth, int bitmapHeight) {
     std::vector<Copy> copies;
-    ForEachBackgroundCopy(layout, clientWidth, clientHeight, bitmapWidth, bitmapHeight,
-                          [&](const LayoutCopy& copy) {
-                              copies.push_back(
-                                  {copy.x, copy.y, copy.width, copy.height, copy.stretched});
-                          });
+    ForEachBackgroundCopy(
+        layout, clientWidth, clientHeight, bitmapWidth, bitmapHeight, [&](const LayoutCopy& copy) {
+            copies.push_back({copy.x, copy.y, copy.width, copy.height, copy.stretched});
+        });
     return copies;
 }
 

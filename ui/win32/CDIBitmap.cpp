@@ -169,7 +169,8 @@ BOOL CDIBitmap::LoadFromResource(UINT id) {
 
 BOOL CDIBitmap::CreateFromBitmap(HDC dc, HBITMAP bitmap) {
     BITMAP description{};
-    if (!bitmap || ::GetObjectA(bitmap, sizeof description, &description) == 0)
+    if (!bitmap || ::GetObjectType(bitmap) != OBJ_BITMAP ||
+        ::GetObjectA(bitmap, sizeof description, &description) == 0)
         return Fail(kNotABitmap);
     Release();
     // Deep pictures are kept at 24 bits; up to 8 bits they keep their depth and

@@ -75,7 +75,8 @@ class MemoryDC {
 // Width and height of a bitmap; false when the handle is not a bitmap.
 inline bool BitmapSize(HBITMAP bitmap, SIZE& size) {
     BITMAP info{};
-    if (!bitmap || ::GetObjectA(bitmap, sizeof info, &info) == 0)
+    if (!bitmap || ::GetObjectType(bitmap) != OBJ_BITMAP ||
+        ::GetObjectA(bitmap, sizeof info, &info) == 0)
         return false;
     size = {info.bmWidth, info.bmHeight};
     return true;
