@@ -258,6 +258,36 @@ TEST_F(LauncherResources, OptionsDialogTemplate) {
     }
 }
 
+TEST_F(LauncherResources, TheDialogManagerBuildsBothTemplates) {
+    // The templates as the system reads them: windows with the templates' styles,
+    // and in the options dialog a control of the right class for every id.
+    auto create = [&](int id) {
+        const std::string bytes = ResourceBytes(m_module, id, MAKEINTRESOURCEW(5));
+        return ::CreateDialogIndirectParamW(
+            ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    };
+    HWND launcher = create(IDD_UPDATE_DIALOG);
+    ASSERT_NE(launcher, nullptr) << ::GetLastError();
+    EXPECT_EQ(::GetWindowLongW(launcher, GWL_STYLE) & (WS_CAPTION | WS_POPUP), WS_POPUP);
+    EXPECT_NE(::GetWindowLongW(launcher, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+    EXPECT_EQ(::GetWindow(launcher, GW_CHILD), nullptr);
+    ::DestroyWindow(launcher);
+
+    HWND options = create(IDD_OPTION_DIALOG);
+    ASSERT_NE(options, nullptr) << ::GetLastError();
+    for (int id : {IDC_ACCOUNT_ID, IDC_RES800, IDC_RES1024, IDC_RES1280, IDC_RES1920, IDC_SOUND,
+                   IDC_WINDOW_MODE, IDC_SAVE, IDCANCEL, IDC_MUSIC, IDC_DEPTH16, IDC_DEPTH32,
+                   IDC_OPTION_SPARE1, IDC_OPTION_SPARE2}) {
+        HWND control = ::GetDlgItem(options, id);
+        ASSERT_NE(control, nullptr) << id;
+        wchar_t name[32] = {};
+        ::GetClassNameW(control, name, 32);
+        EXPECT_EQ(ClassName(name), id == IDC_ACCOUNT_ID ? L"edit" : L"button") << id;
+    }
+    ::DestroyWindow(options);
+}
+
 TEST_F(LauncherResources, IconInFourSizes) {
     const std::string group =
         ResourceBytes(m_module, IDI_LAUNCHER, MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
