@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +61,9 @@ class LauncherPreview : public CDialogSK {
         SetBackgroundBitmap(WORD{IDB_SKIN_PARTITIONS});
         SetBackgroundLayout(BackgroundLayout::FitWindow);
         SetTransparentColor(kKey, TRUE);
-        ::SetWindowPos(Handle(), nullptr, kPreview.x, kPreview.y, 0, 0,
+        POINT at = kPreview;
+        ::ClientToScreen(Parent(), &at);
+        ::SetWindowPos(Handle(), nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
         struct Link {
@@ -115,10 +118,9 @@ class Gallery : public Dialog {
   protected:
     BOOL OnInitDialog() override {
         Dialog::OnInitDialog();
-        // A borderless window over the whole virtual screen.
-        ::SetWindowLongA(Handle(), GWL_STYLE, WS_POPUP | WS_VISIBLE);
-        ::SetWindowPos(Handle(), nullptr, 0, 0, kGalleryWidth, kGalleryHeight,
-                       SWP_NOZORDER | SWP_FRAMECHANGED);
+        // A borderless window over the whole virtual screen; the title only names it.
+        ::SetWindowTextA(Handle(), "Tarnvale toolkit gallery");
+        ::SetWindowPos(Handle(), nullptr, 0, 0, kGalleryWidth, kGalleryHeight, SWP_NOZORDER);
         m_font = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                                0, 0, "Tahoma");
         m_titleFont = ::CreateFontA(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
@@ -248,29 +250,19 @@ class Gallery : public Dialog {
                                {IDB_LINK3_NORMAL, IDB_LINK3_PRESSED, 60, 24},
                                {IDB_CLOSE_LINK_NORMAL, IDB_CLOSE_LINK_PRESSED, 60, 24}};
         int x = 12;
-        for (const Pair& pair : links) {
+        auto addPair = [&](const Pair& pair, int y) {
             for (UINT state : {0u, unsigned(ODS_SELECTED)}) {
                 auto button = std::make_unique<CBitmapButton>();
                 button->LoadBitmaps(pair.normal, pair.pressed, pair.normal, pair.normal);
-                AddDrawn(std::move(button), x, 506, pair.width, pair.height, state,
+                AddDrawn(std::move(button), x, y, pair.width, pair.height, state,
                          state ? "pressed" : "normal");
-                x += 64;
+                x += std::max(pair.width, 56) + 4; // room for the label
             }
             x += 8;
-        }
-        const Pair dialogButtons[3] = {{IDB_SAVE_NORMAL, IDB_SAVE_PRESSED, 74, 22},
-                                       {IDB_CANCEL_NORMAL, IDB_CANCEL_PRESSED, 74, 22},
-                                       {IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, 16, 15}};
-        for (const Pair& pair : dialogButtons) {
-            for (UINT state : {0u, unsigned(ODS_SELECTED)}) {
-                auto button = std::make_unique<CBitmapButton>();
-                button->LoadBitmaps(pair.normal, pair.pressed, pair.normal, pair.normal);
-                AddDrawn(std::move(button), x, 506, pair.width, pair.height, state,
-                         state ? "pressed" : "normal");
-                x += pair.width + 6;
-            }
-            x += 8;
-        }
+        };
+        for (const Pair& pair : links)
+            addPair(pair, 506);
+        addPair({IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, 16, 15}, 506);
         const UINT commands[3] = {IDB_OPTION, IDB_CONNECT, IDB_CLOSE_BIG};
         for (int i = 0; i < 3; ++i) {
             auto button = std::make_unique<CBitmapButton>();
@@ -278,6 +270,9 @@ class Gallery : public Dialog {
             AddDrawn(std::move(button), 12 + 90 * i, 566, 84, 31, i == 1 ? ODS_DISABLED : 0,
                      i == 1 ? "disabled" : "normal");
         }
+        x = 300;
+        addPair({IDB_SAVE_NORMAL, IDB_SAVE_PRESSED, 74, 22}, 566);
+        addPair({IDB_CANCEL_NORMAL, IDB_CANCEL_PRESSED, 74, 22}, 566);
     }
 
     void CreateBars() {
@@ -296,7 +291,7 @@ class Gallery : public Dialog {
         const Text texts[5] = {
             {0, nullptr, CLR_DEFAULT, CLR_DEFAULT, CLR_DEFAULT},
             {33, nullptr, RGB(176, 124, 52), RGB(44, 40, 36), CLR_DEFAULT},
-            {66, nullptr, RGB(176, 124, 52), RGB(44, 40, 36), CLR_DEFAULT},
+            {50, nullptr, RGB(176, 124, 52), RGB(44, 40, 36), CLR_DEFAULT},
             {100, nullptr, RGB(176, 124, 52), RGB(44, 40, 36), CLR_DEFAULT},
             {45, "Patching 3 of 7", RGB(60, 110, 170), RGB(230, 226, 210), RGB(20, 20, 20)},
         };
@@ -327,7 +322,7 @@ class Gallery : public Dialog {
     void CreateCheckBoxes() {
         for (int i = 0; i < 2; ++i) {
             CBitmapCheckBtn& box = m_checks[static_cast<std::size_t>(i)];
-            box.Create("", WS_CHILD | WS_VISIBLE, At(300 + 70 * i, 574, 16, 15), Handle(),
+            box.Create("", WS_CHILD | WS_VISIBLE, At(840 + 80 * i, 506, 16, 15), Handle(),
                        2007 + i);
             box.LoadBitmaps(IDB_CLOSE_SPARE_NORMAL, IDB_CLOSE_SPARE_PRESSED);
             box.SizeToContent();
@@ -343,23 +338,23 @@ class Gallery : public Dialog {
     void Paint(HDC dc) {
         ::SetBkMode(dc, TRANSPARENT);
         HGDIOBJ previousFont = ::SelectObject(dc, m_titleFont);
-        Text(dc, 12, 6, "CDialogSK launcher window: skin 140, FitWindow, colour key RGB(0, 255, 0)",
-             kInk);
+        Text(dc, 12, 6, "CDialogSK: launcher skin 140, FitWindow, colour key", kInk);
         Text(dc, 606, 6, "CDialogSK background layouts", kInk);
         Text(dc, 12, 424, "CTextBitmapButton: server button 149/148, every state and caption",
              kInk);
-        Text(dc, 12, 484, "CBitmapButton: links, Save, Cancel, close (normal and pressed)", kInk);
-        Text(dc, 12, 544, "CBitmapButton: one picture", kInk);
-        Text(dc, 300, 544, "CBitmapCheckBtn", kInk);
+        Text(dc, 12, 484, "CBitmapButton: links and close, normal and pressed", kInk);
+        Text(dc, 12, 544, "CBitmapButton: one picture; Save and Cancel", kInk);
+        Text(dc, 840, 484, "CBitmapCheckBtn", kInk);
         Text(dc, 12, 608, "CProgressBar (bitmap 162)", kInk);
         Text(dc, 420, 608, "CTextProgressCtrl", kInk);
-        Text(dc, 852, 424, "CDIBitmap", kInk);
+        Text(dc, 860, 544, "CDIBitmap", kInk);
         ::SelectObject(dc, m_font);
 
         for (std::size_t i = 0; i < kPanels.size(); ++i) {
             const POINT cell = PanelCell(i);
             Text(dc, cell.x, cell.y + kPanelHeight + 3, kPanels[i].label);
         }
+        Text(dc, 740, 612, "vertical");
         for (const DrawnButton& drawn : m_drawn) {
             DRAWITEMSTRUCT item{};
             item.CtlType = ODT_BUTTON;
@@ -372,16 +367,14 @@ class Gallery : public Dialog {
             ::SelectObject(dc, m_font);
             Text(dc, drawn.rect.left, drawn.rect.bottom + 2, drawn.label);
         }
-        Text(dc, 300, 592, "unchecked");
-        Text(dc, 370, 592, "checked");
+        Text(dc, 840, 523, "unchecked");
+        Text(dc, 920, 523, "checked");
 
-        const char* const positions[5] = {"0 of 100", "25 of 100", "50 of 100", "75 of 100",
-                                          "100 of 100"};
+        const char* const positions[5] = {"0/100", "25/100", "50/100", "75/100", "100/100"};
         for (int i = 0; i < 5; ++i) {
             m_bars[static_cast<std::size_t>(i)].Draw(dc);
             Text(dc, 358, 634 + 27 * i, positions[i]);
         }
-        Text(dc, 740, 762 - 14, "vertical");
 
         // The options background: a part at its own size and the whole, smaller.
         if (m_options.Loaded()) {
@@ -389,9 +382,9 @@ class Gallery : public Dialog {
             const RECT part = At(cell.x, cell.y, kPanelWidth, kPanelHeight);
             m_options.DrawPart(dc, part, At(20, 120, kPanelWidth, kPanelHeight));
             Text(dc, cell.x, cell.y + kPanelHeight + 3, "CDIBitmap DrawPart: options 110");
-            m_options.DrawStretched(dc, 852, 446, 154, 194);
-            Text(dc, 852, 644, "DrawStretched: 110");
-            Text(dc, 852, 660, m_options.Palette() ? "with palette" : "24 bits, no palette");
+            m_options.DrawStretched(dc, 860, 566, 118, 149);
+            Text(dc, 860, 718, "DrawStretched: 110");
+            Text(dc, 860, 734, m_options.Palette() ? "with palette" : "24 bits, no palette");
         }
         ::SelectObject(dc, previousFont);
     }
