@@ -120,6 +120,13 @@ TEST_F(DIBitmapFileTest, AnEightBitPictureBringsItsOwnPalette) {
     Surface surface(4, 4);
     loaded.Draw(surface.Dc(), 0, 0);
     EXPECT_EQ(surface.At(0, 0), RGB(203, 103, 3));
+    // A header that claims more colours than the table can hold gets a palette of
+    // the table, not of memory beyond it.
+    picture.header.clrUsed = 100000;
+    tarnvale::test::WriteFile(Dir() / "claims.bmp", Bytes(picture));
+    ASSERT_TRUE(loaded.LoadFile("claims.bmp"));
+    ASSERT_NE(loaded.Palette(), nullptr);
+    EXPECT_EQ(loaded.Palette()->Size(), 256);
 }
 
 TEST_F(DIBitmapFileTest, SavedPicturesReadBackTheSame) {

@@ -205,6 +205,13 @@ CDialogSK::LayeredAttributesFn Missing() {
     return nullptr;
 }
 
+BOOL WINAPI Refusing(HWND, COLORREF, BYTE, DWORD) {
+    return FALSE;
+}
+CDialogSK::LayeredAttributesFn Refuses() {
+    return &Refusing;
+}
+
 TEST(SkinnedDialogWithoutLayers, BothTranslucencyOperationsFailAndChangeNothing) {
     CDialogSK::SetLayeredAttributesLookup(&Missing);
     SkinnedDialog dialog;
@@ -214,6 +221,14 @@ TEST(SkinnedDialogWithoutLayers, BothTranslucencyOperationsFailAndChangeNothing)
     EXPECT_FALSE(dialog.SetWindowAlpha(128));
     EXPECT_FALSE(dialog.SetTransparentColor(RGB(0, 255, 0), TRUE));
     EXPECT_EQ(::GetWindowLongA(dialog.Handle(), GWL_EXSTYLE), before);
+
+    // A system that refuses the attributes is reported, not taken for success.
+    CDialogSK::SetLayeredAttributesLookup(&Refuses);
+    SkinnedDialog refused;
+    CDialogSK::SetLayeredAttributesLookup(nullptr);
+    ASSERT_TRUE(refused.Create());
+    EXPECT_FALSE(refused.SetWindowAlpha(128));
+    EXPECT_FALSE(refused.SetTransparentColor(RGB(0, 255, 0), TRUE));
 
     // The lookup applies per dialog: one made afterwards has the system's function.
     SkinnedDialog later;
