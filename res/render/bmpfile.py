@@ -16,7 +16,9 @@ def row_size(width):
 def bmp24(width, height, rgb):
     """rgb: 3 bytes per pixel, rows top-down. Returns the whole .bmp file."""
     if len(rgb) != width * height * 3:
-        raise ValueError("%dx%d picture needs %d bytes, got %d" % (width, height, width * height * 3, len(rgb)))
+        raise ValueError(
+            "%dx%d picture needs %d bytes, got %d" % (width, height, width * height * 3, len(rgb))
+        )
     stride = row_size(width)
     pad = bytes(stride - width * 3)
     rows = bytearray()

@@ -36,7 +36,7 @@ def read_manifest(path):
                 continue
             where = "%s:%d" % (path, number)
             if len(words) < 4 or "x" not in words[1]:
-                raise ValueError(where + ": expected 'id WIDTHxHEIGHT template background [name=value ...]'")
+                raise ValueError(where + ": expected 'id WxH template background [name=value ...]'")
             width, height = (int(n) for n in words[1].split("x"))
             params = {}
             for word in words[4:]:
@@ -70,11 +70,14 @@ def over(rgba, background):
     return rgb
 
 
-def near_key_pixels(rgb, width):
+def bad_pixels(rgb, width, skin):
+    """Where the picture comes near the key: in a skin, only the key itself may;
+    in any other picture, not even the key (it would be a hole in the window)."""
     return [
         (i % width, i // width)
         for i in range(len(rgb) // 3)
-        if is_near_key(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2])
+        if is_near_key(*rgb[i * 3 : i * 3 + 3])
+        or (not skin and tuple(rgb[i * 3 : i * 3 + 3]) == KEY)
     ]
 
 
@@ -82,23 +85,20 @@ def render_picture(art, work, palette, picture, rsvg):
     """Returns the picture's 24-bit pixels, or raises ValueError saying what is wrong."""
     ident, width, height, template, background, params, where = picture
     with open(os.path.join(art, template), encoding="utf-8") as f:
-        svg = fill(f.read(), {**palette, **params, "width": str(width), "height": str(height)}, where)
-    got_width, got_height, rgba = render(svg, os.path.join(work, "%d.png" % ident), rsvg)
-    if (got_width, got_height) != (width, height):
-        raise ValueError("%s: %s renders %dx%d, not %dx%d" % (where, template, got_width, got_height, width, height))
+        svg = fill(f.read(), {**palette, **params}, where)
+    got = render(svg, os.path.join(work, "%d.png" % ident), rsvg)
+    if got[:2] != (width, height):
+        sizes = got[:2] + (width, height)
+        raise ValueError("%s: %s renders %dx%d, not %dx%d" % ((where, template) + sizes))
     if background == "key":
-        rgb = keyed(rgba)
+        rgb = keyed(got[2])
     elif background in palette:
-        rgb = over(rgba, hex_to_rgb(palette[background]))
+        rgb = over(got[2], hex_to_rgb(palette[background]))
     else:
-        raise ValueError("%s: background %r is neither 'key' nor a palette colour" % (where, background))
-    # A key-coloured pixel would be a hole in any picture drawn on the window,
-    # not only in the skins; a near-key one would be a green fringe.
-    bad = near_key_pixels(rgb, width)
-    if background != "key":
-        bad += [(i % width, i // width) for i in range(width * height) if tuple(rgb[i * 3 : i * 3 + 3]) == KEY]
+        raise ValueError("%s: background %r is not 'key' nor a palette colour" % (where, background))
+    bad = bad_pixels(rgb, width, background == "key")
     if bad:
-        raise ValueError("%s: %d pixels at or near the key colour, first at %s" % (where, len(bad), bad[0]))
+        raise ValueError("%s: %d pixels at or near the key, first at %s" % (where, len(bad), bad[0]))
     return rgb
 
 

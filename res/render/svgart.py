@@ -64,7 +64,7 @@ def render(svg_text, png_path, rsvg, size=None):
 def arguments(description, out_help):
     """The command line both renderers take."""
     parser = argparse.ArgumentParser(description=description)
-    parser.add_argument("--art", required=True, help="the art folder: palette, picture list, SVG sources")
+    parser.add_argument("--art", required=True, help="the art folder: palette, list, SVG sources")
     parser.add_argument("--out", required=True, help=out_help)
     parser.add_argument("--rsvg", default="rsvg-convert", help="the SVG renderer")
     return parser.parse_args()
