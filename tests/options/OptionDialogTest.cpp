@@ -102,30 +102,61 @@ TEST_F(OptionDialog, ControlsSitWhereThePictureHasTheirLabels) {
               BS_OWNERDRAW);
 }
 
+// A dialog's background erased into a memory picture of its client size, beside
+// the picture itself, so pixels of both can be compared.
+class ErasedBackground {
+  public:
+    ErasedBackground(HWND dialog, int width, int height)
+        : m_screen(::GetDC(nullptr)), m_source(m_screen), m_canvas(m_screen) {
+        m_picture.Reset(ui::LoadBitmapResource(IDB_OPTION_BACKGROUND));
+        m_source.Select(m_picture.Get());
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        m_target.Reset(::CreateDIBSection(m_screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_canvas.Select(m_target.Get());
+        ::SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+        result = ::SendMessageA(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(m_canvas.Get()), 0);
+    }
+    ~ErasedBackground() { ::ReleaseDC(nullptr, m_screen); }
+
+    COLORREF Erased(int x, int y) const { return ::GetPixel(m_canvas.Get(), x, y); }
+    COLORREF Picture(int x, int y) const { return ::GetPixel(m_source.Get(), x, y); }
+    LRESULT result = 0;
+
+  private:
+    HDC m_screen;
+    ui::GdiBitmap m_picture, m_target;
+    ui::MemoryDC m_source, m_canvas;
+};
+
+constexpr POINT kProbes[] = {{3, 5}, {200, 100}, {384, 485}, {60, 470}};
+
 TEST_F(OptionDialog, BackgroundIsThePictureTiled) {
-    COptionDlg& dialog = Open();
-    ui::GdiBitmap picture(ui::LoadBitmapResource(IDB_OPTION_BACKGROUND));
-    ASSERT_TRUE(picture);
-    HDC screen = ::GetDC(nullptr);
-    ui::MemoryDC source(screen);
-    ASSERT_TRUE(source.Select(picture.Get()));
-    // Erase into a memory picture twice the dialog's size in each direction.
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 770, -972, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    ui::GdiBitmap target(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ui::MemoryDC canvas(screen);
-    ASSERT_TRUE(canvas.Select(target.Get()));
-    ::SetWindowPos(dialog.Handle(), nullptr, 0, 0, 770, 972, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_EQ(
-        ::SendMessageA(dialog.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Get()), 0),
-        TRUE);
-    for (const POINT p : {POINT{3, 5}, POINT{200, 100}, POINT{384, 485}, POINT{60, 470}})
+    ErasedBackground background(Open().Handle(), 770, 972);
+    EXPECT_EQ(background.result, TRUE);
+    for (const POINT p : kProbes)
         for (const POINT tile : {POINT{0, 0}, POINT{385, 0}, POINT{0, 486}, POINT{385, 486}})
-            EXPECT_EQ(::GetPixel(canvas.Get(), tile.x + p.x, tile.y + p.y),
-                      ::GetPixel(source.Get(), p.x, p.y))
+            EXPECT_EQ(background.Erased(tile.x + p.x, tile.y + p.y), background.Picture(p.x, p.y))
                 << p.x << "," << p.y << " in the tile at " << tile.x << "," << tile.y;
-    ::ReleaseDC(nullptr, screen);
+}
+
+TEST_F(OptionDialog, BackgroundStretchedOrCentred) {
+    options::CBitmapDialog stretched(IDD_OPTION_DIALOG);
+    ASSERT_TRUE(stretched.Create());
+    ASSERT_TRUE(stretched.SetBitmap(IDB_OPTION_BACKGROUND, options::CBitmapDialog::kStretch));
+    ErasedBackground twice(stretched.Handle(), 770, 972);
+    for (const POINT p : kProbes)
+        EXPECT_EQ(twice.Erased(2 * p.x, 2 * p.y), twice.Picture(p.x, p.y)) << p.x << "," << p.y;
+
+    options::CBitmapDialog centred(IDD_OPTION_DIALOG);
+    ASSERT_TRUE(centred.Create());
+    ASSERT_TRUE(centred.SetBitmap(IDB_OPTION_BACKGROUND, options::CBitmapDialog::kCenter));
+    ErasedBackground margin(centred.Handle(), 485, 586);
+    for (const POINT p : kProbes)
+        EXPECT_EQ(margin.Erased(50 + p.x, 50 + p.y), margin.Picture(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(margin.Erased(10, 10), ::GetSysColor(COLOR_3DFACE)) << "the margin is the dialog's";
+    EXPECT_EQ(margin.Erased(440, 580), ::GetSysColor(COLOR_3DFACE));
 }
 
 TEST_F(OptionDialog, ButtonsAndTrackbarsShowTheBackgroundThrough) {
