@@ -5,8 +5,9 @@
 //   tarnvale_gui_probe LOGFILE [NOTICE_URL]
 //
 // The log gets one line per event: "acp N", "cjk-glyphs ok|missing", "notice
-// unavailable|showing", "command ping", "right-button", "key N", and "exit"
-// when the Close button ends the program (exit code 0).
+// unavailable|showing", "command ping", "right-button", "drag X1,Y1 X2,Y2"
+// (left button pressed and released on the window), "key N", and "exit" when
+// the Close button ends the program (exit code 0).
 #include "tarnvale/settings.h"
 #include "ui/CWebBrowser2.h"
 
@@ -28,6 +29,7 @@ constexpr UINT kNoticeId = 1004;
 constexpr char kSongFace[] = "\xcb\xce\xcc\xe5";
 
 std::string g_logPath;
+LPARAM g_pressedAt = 0;
 HFONT g_font = nullptr;
 
 void Log(const std::string& line) {
@@ -35,6 +37,11 @@ void Log(const std::string& line) {
         std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
+}
+
+std::string Point(LPARAM position) {
+    return std::to_string(static_cast<short>(LOWORD(position))) + "," +
+           std::to_string(static_cast<short>(HIWORD(position)));
 }
 
 // Whether the font that "宋体" maps to has glyphs for the launcher's name; without
@@ -79,6 +86,16 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_RBUTTONDOWN:
         Log("right-button");
+        return 0;
+    case WM_LBUTTONDOWN:
+        g_pressedAt = lParam;
+        ::SetCapture(window);
+        return 0;
+    case WM_LBUTTONUP:
+        if (::GetCapture() == window) {
+            ::ReleaseCapture();
+            Log("drag " + Point(g_pressedAt) + " " + Point(lParam));
+        }
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);

@@ -87,6 +87,10 @@ tour() {
   shot=$(tv_screenshot after-right-click)
   [ "$(tv_window_pixel "$shot" "$wid" 206 106)" = "$panel" ] || fail "panel after the right click"
 
+  # A drag that starts on the panel drags the window beneath, as the skin does.
+  tv_drag "$wid" 50 100 150 160
+  wait_log "drag 50,100 150,160"
+
   # Still responsive after the error: a click and a key make the round trip.
   tv_click "$wid" 70 35
   wait_log "command ping"
