@@ -9,12 +9,16 @@
 # it), the CJK font WenQuanYi Micro Hei in C:\windows\Fonts so that the face
 # "宋体" draws Chinese text, no window manager waits (X11 Driver "Managed" = "N"),
 # a real Desktop folder instead of a link to $HOME, no menu builder and no audio
-# drivers. It is a prefix of its own, kept between runs (prepared once, checked
-# at every start) and locked while a run uses it.
+# drivers. Its HTML engine is switched off, as cmake/wine-run does: Wine has none
+# here, and creating the prefix would otherwise offer to download one. It is a
+# prefix of its own, kept between runs (prepared once, checked at every start)
+# and locked while a run uses it.
 #
 #   source tests/e2e/wine-gui.sh
 #   tv_gui_start                     # display, prefix, locale; EXIT trap stops it all
 #   tv_wine_start "$exe" arg...      # a program in the background; its pid in TV_PID
+#   tv_wine_run "$exe" arg...        # a program in the foreground (console tools)
+#   tv_wine_path "$file"             # -> Z:\path\as\Windows\names\it
 #   wid=$(tv_wait_window '^Tarnvale' 30) || exit 1
 #   tv_window_name "$wid"            # -> Tarnvale登录器 (UTF-8)
 #   tv_visible_windows               # ids of all visible top-level windows
