@@ -86,6 +86,13 @@ void LauncherSession::OnConnect() {
     OnConnectButton(m_state, m_window, m_update, m_gameHooks);
 }
 
+bool LauncherSession::StopConnectWorker(int timeoutMs, const std::function<void()>& pump) {
+    if (!m_worker)
+        return true;
+    m_worker->RequestStop();
+    return m_worker->WaitForEnd(timeoutMs, pump);
+}
+
 bool LauncherSession::OnCloseCommand() {
     // stopRequested is set whenever no update runs: at start, and once a road
     // has ended or been stopped.

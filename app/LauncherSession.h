@@ -71,6 +71,12 @@ class LauncherSession {
     // false; the launcher stays open, and the next Close ends it.
     bool OnCloseCommand();
 
+    // Asks the connect worker to stop and waits at most `timeoutMs` for it,
+    // calling `pump` meanwhile. A worker still blocked in a connection attempt
+    // then is cut off from the window and left to end with the process. True when
+    // no worker runs any more.
+    bool StopConnectWorker(int timeoutMs, const std::function<void()>& pump = {});
+
     // The folder the launcher started in: the game folder.
     const std::string& GameFolder() const { return m_gameFolder; }
     UpdateEngine& Engine() { return *m_engine; }

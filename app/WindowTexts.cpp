@@ -4,6 +4,7 @@
 #include "msg/MessageIds.h"
 #include "platform/Files.h"
 #include "state/LauncherWindow.h"
+#include "update/VersionConfig.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,12 +40,6 @@ int LinkTextId(int command) {
     default:
         return 0;
     }
-}
-
-std::string ConfigIniPath(const std::string& gameFolder) {
-    const bool endsWithSeparator =
-        !gameFolder.empty() && (gameFolder.back() == '\\' || gameFolder.back() == '/');
-    return gameFolder + (endsWithSeparator ? "" : "\\") + "config.ini";
 }
 
 bool IsConfigPresent(const std::string& gameFolder) {

@@ -21,10 +21,8 @@ std::string PercentText(int pos, int range, bool progressView);
 // 3 open the same text.
 int LinkTextId(int command);
 
-// "config.ini" in the game folder, joined with one backslash whether or not the
-// folder ends with one.
-std::string ConfigIniPath(const std::string& gameFolder);
-// Whether the game's "config.ini" exists and can be opened for reading.
+// Whether the game's "config.ini" (ConfigIniPath) exists and can be opened for
+// reading.
 bool IsConfigPresent(const std::string& gameFolder);
 
 } // namespace tarnvale
