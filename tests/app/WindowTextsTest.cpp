@@ -2,6 +2,7 @@
 #include "app/LauncherSession.h"
 #include "app/WindowLayout.h"
 #include "support/TestSupport.h"
+#include "update/VersionConfig.h"
 
 #include <cstring>
 #include <set>
