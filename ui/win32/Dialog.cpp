@@ -129,6 +129,19 @@ HWND Dialog::Item(int id) const {
     return HasWindow() ? ::GetDlgItem(Handle(), id) : nullptr;
 }
 
+void Dialog::CenterOnScreen() {
+    RECT work;
+    RECT window;
+    if (!HasWindow() || !::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) ||
+        !::GetWindowRect(Handle(), &window))
+        return;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    ::SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
+                   work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL Dialog::OnInitDialog() {
     UpdateData(false);
     return TRUE;

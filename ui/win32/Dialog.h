@@ -76,6 +76,9 @@ class Dialog : public SubclassedWindow {
     void UpdateData(bool save);
     // A control of this dialog, or null.
     HWND Item(int id) const;
+    // Centres the window in the work area of the screen (the desktop without the
+    // task bar).
+    void CenterOnScreen();
 
   protected:
     // After the controls exist: puts the fields into the controls. Returning TRUE

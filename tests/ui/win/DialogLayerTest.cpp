@@ -179,6 +179,19 @@ TEST(DialogLayer, DataExchangeLimitsTheEditAndMovesCheckStates) {
     EXPECT_EQ(::IsDlgButtonChecked(dialog.Handle(), IDC_TEST_CHECK), BST_CHECKED);
 }
 
+TEST(DialogLayer, CentresOnTheScreensWorkArea) {
+    ScriptedDialog dialog;
+    ASSERT_TRUE(dialog.Create());
+    ::SetWindowPos(dialog.Handle(), nullptr, 0, 0, 580, 380, SWP_NOZORDER | SWP_NOACTIVATE);
+    dialog.CenterOnScreen();
+    RECT work, window;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::GetWindowRect(dialog.Handle(), &window);
+    EXPECT_EQ(window.left - work.left, work.right - window.right);
+    EXPECT_EQ(window.top - work.top, work.bottom - window.bottom);
+    EXPECT_EQ(window.right - window.left, 580);
+}
+
 TEST(DialogLayer, OwnerDrawRequestsReachTheButtonObject) {
     ScriptedDialog dialog;
     ASSERT_TRUE(dialog.Create());
