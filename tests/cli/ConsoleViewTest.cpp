@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,8 +28,11 @@ class ConsoleViewTest : public ::testing::Test {
     }
     static void SetPartition(PartitionEntry& entry, const char* name, const char* address,
                              std::uint16_t port) {
-        std::strncpy(entry.name, name, sizeof entry.name);
-        std::strncpy(entry.address, address, sizeof entry.address);
+        // As the wire delivers them: zero-padded, and a full-width text unterminated.
+        std::memset(entry.name, 0, sizeof entry.name);
+        std::memset(entry.address, 0, sizeof entry.address);
+        std::memcpy(entry.name, name, std::min(std::strlen(name), sizeof entry.name));
+        std::memcpy(entry.address, address, std::min(std::strlen(address), sizeof entry.address));
         entry.port = port;
     }
 
