@@ -1,19 +1,9 @@
 #include "cli/HeadlessFrontEnd.h"
 
+#include "app/LauncherSession.h"
 #include "cli/ConsoleView.h"
-#include "launch/GameStart.h"
 #include "msg/MessageIds.h"
-#include "net/ConnectServerDispatcher.h"
-#include "net/ConnectWorker.h"
-#include "net/UpdateRoads.h"
-#include "platform/Files.h"
 #include "platform/MessageQueue.h"
-#include "platform/ProgramStart.h"
-#include "tarnvale/settings.h"
-#include "update/Installation.h"
-#include "update/PatchList.h"
-#include "update/UpdateEngine.h"
-#include "update/VersionConfig.h"
 
 #include <atomic>
 #include <chrono>
@@ -24,24 +14,6 @@
 
 namespace tarnvale::cli {
 namespace {
-
-// The connect-server protocol starts the roads through this narrow interface.
-class EngineRoads : public UpdateRoads {
-  public:
-    explicit EngineRoads(UpdateEngine& engine) : m_engine(engine) {}
-    bool StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
-                        const char* password, const char* versionFile) override {
-        return m_engine.StartFtpUpdate(address, port, name, password, versionFile);
-    }
-    void StoreHttpServer(const char* address, std::uint16_t port, const char* name,
-                         const char* password, const char* versionFile) override {
-        m_engine.StoreHttpServer(address, port, name, password, versionFile);
-    }
-    bool StartHttpUpdate() override { return m_engine.StartHttpUpdate() != 0; }
-
-  private:
-    UpdateEngine& m_engine;
-};
 
 // The console view, plus what the headless loop needs to know about the road.
 class HeadlessView : public ConsoleView {
@@ -107,47 +79,32 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     TextConverter convert(m_options.codePage);
     HeadlessView view(state, stdout, ::isatty(STDOUT_FILENO) != 0, convert);
     view.ShowProgressView(); // the window opens on its progress view
-    const std::string gameFolder = platform::CurrentDirectory();
-    ReadLocalVersion(state, view.update, gameFolder);
 
-    state.socketClient.Startup();
-    platform::RemoveFile(std::string(settings::kLauncherName) + ".tmp");
-    platform::MakeDirectory(kStagingFolder);
-
-    GameStartHooks hooks;
-    if (!m_options.gameClient.empty())
-        hooks.gameClientExe = m_options.gameClient.c_str();
+    FrontEndHooks hooks;
     std::atomic<bool> windowClosed{false}; // set from the HTTP worker too
-    hooks.closeSocket = [&] { state.socketClient.Close(); };
-    hooks.cleanTempFolder = [] { CleanTempFolder(); };
-    hooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
-    hooks.runOptionsDialog = [] {
-        std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
-    };
+    hooks.requestWindowClose = [&] { windowClosed = true; };
     hooks.closeWindow = [&] {
         windowClosed = true;
         return std::intptr_t{0};
     };
-    hooks.endProcess = [](unsigned code) { platform::EndProcess(code); };
+    hooks.runOptionsDialog = [] {
+        std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
+    };
+    hooks.gameClientExe = m_options.gameClient;
 
-    UpdateEngineHooks engineHooks;
-    engineHooks.startAfterSelfUpdate = [&] { StartAfterSelfUpdate(state, hooks); };
-    engineHooks.requestWindowClose = [&] { windowClosed = true; };
-    engineHooks.closeConnectServer = [&] { state.socketClient.Close(); };
-    UpdateEngine engine(state, view.update, view, engineHooks);
-    hooks.closeFtpSession = [&] { engine.CloseFtpSession(); };
-    EngineRoads roads(engine);
-    ConnectServerDispatcher dispatcher(state, view, view.update, roads);
-
+    // The queue outlives the session, so that no worker of the session can be
+    // left holding a queue that is gone.
+    LauncherSession* running = nullptr;
     platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
-        if (message.message == kWmSocketNotify)
-            dispatcher.OnSocketNotify(message.wParam, message.lParam);
+        if (running && message.message == kWmSocketNotify)
+            running->OnSocketNotify(message.wParam, message.lParam);
     });
     view.SetMessagePump([&] { return queue.DispatchOne(); });
-
-    ConnectWorker worker(state, view, queue.Handle());
-    view.connectPending = true;
-    worker.Start();
+    LauncherSession session(state, view, view.update, hooks);
+    running = &session;
+    UpdateEngine& engine = session.Engine();
+    session.Start(queue.Handle());
+    ConnectWorker& worker = session.Worker();
 
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
@@ -204,7 +161,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         return;
     }
     view.ShowProgressView();
-    OnConnectButton(state, view, view.update, hooks); // ends the process once started
+    session.OnConnect(); // ends the process once started
     // Only a failure to store the connection parameters comes back here.
     fail(convert(state.Text(msgid::kCannotStoreParameters)));
 }

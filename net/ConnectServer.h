@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/LauncherState.h"
 #include "platform/CodePage.h"
 #include "platform/Sockets.h"
+#include "state/LauncherState.h"
 #include "update/ClientVersion.h"
 #include "update/UpdateState.h"
 

@@ -1,8 +1,8 @@
 #include "update/PackedFile.h"
 
-#include "app/LauncherWindow.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "state/LauncherWindow.h"
 #include "update/PatchLog.h"
 
 #include <bzlib.h>

@@ -1,9 +1,9 @@
-#include "net/SocketClient.h"
+#include "transport/SocketClient.h"
 
 #include "msg/MessageIds.h"
 #include "msg/VeyMsg.h"
-#include "net/ConnectServerProtocol.h"
 #include "platform/MessageBox.h"
+#include "transport/PacketFraming.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxes.h"
+#include "state/MessageBoxes.h"
 
 #include "msg/MessageIds.h"
 #include "platform/Files.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "msg/VeyMsg.h"
-#include "net/SocketClient.h"
+#include "transport/SocketClient.h"
 
 #include <atomic>
 #include <cstdint>
