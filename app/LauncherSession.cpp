@@ -1,5 +1,7 @@
 #include "app/LauncherSession.h"
 
+#include "app/DesktopShortcut.h"
+#include "app/WindowTexts.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
 #include "update/Installation.h"
@@ -35,7 +37,7 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
     ReadLocalVersion(m_state, m_update, m_gameFolder);
 
     m_gameHooks.playClickSound = m_hooks.playClickSound;
-    m_gameHooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
+    m_gameHooks.isConfigPresent = [this] { return IsConfigPresent(m_gameFolder); };
     m_gameHooks.runOptionsDialog = m_hooks.runOptionsDialog;
     m_gameHooks.hideConnectButton = m_hooks.hideConnectButton;
     m_gameHooks.cleanTempFolder = [] { CleanTempFolder(); };
@@ -76,6 +78,8 @@ void LauncherSession::Start(platform::NotifyWindow notifyWindow) {
     m_window.connectPending = true;
     m_worker = std::make_unique<ConnectWorker>(m_state, m_window, notifyWindow);
     m_worker->Start();
+    if (m_hooks.placeDesktopShortcut)
+        CreateDesktopShortcut(platform::ModulePath());
 }
 
 int LauncherSession::OnSocketNotify(std::uintptr_t wParam, std::intptr_t lParam) {
@@ -84,6 +88,25 @@ int LauncherSession::OnSocketNotify(std::uintptr_t wParam, std::intptr_t lParam)
 
 void LauncherSession::OnConnect() {
     OnConnectButton(m_state, m_window, m_update, m_gameHooks);
+}
+
+bool LauncherSession::StopConnectWorker(int timeoutMs, const std::function<void()>& pump) {
+    if (!m_worker)
+        return true;
+    m_worker->RequestStop();
+    return m_worker->WaitForEnd(timeoutMs, pump);
+}
+
+bool LauncherSession::OnCloseCommand() {
+    // stopRequested is set whenever no update runs: at start, and once a road
+    // has ended or been stopped.
+    const bool quit = m_update.stopRequested;
+    m_update.stopRequested = true;
+    m_state.socketClient.Close();
+    m_engine->CloseFtpSession();
+    if (!quit)
+        m_window.ResetToConnect();
+    return quit;
 }
 
 } // namespace tarnvale

@@ -36,6 +36,10 @@ struct FrontEndHooks {
     // system's (a front end that must report a failed start replaces them).
     std::function<std::intptr_t(const char* file, const std::string& parameters)> startProgram;
     std::function<void(unsigned exitCode)> endProcess;
+    // Whether Start places the launcher's shortcut on the desktop, as the window
+    // does at every start. The headless launcher, a tool run from a terminal,
+    // leaves the desktop alone.
+    bool placeDesktopShortcut = false;
 };
 
 // Everything that runs behind the launcher window, whichever front end shows it:
@@ -55,7 +59,8 @@ class LauncherSession {
 
     // The start of the window's life, once it can receive socket notices at
     // `notifyWindow`: the socket library, the leftover "<launcher>.tmp", the
-    // "Temp" folder, and the connect worker with `connectPending` set.
+    // "Temp" folder, the connect worker with `connectPending` set, and the
+    // desktop shortcut when the front end asks for it.
     void Start(platform::NotifyWindow notifyWindow);
 
     // The window's WM_SOCKET_NOTIFY handler.
@@ -63,6 +68,18 @@ class LauncherSession {
     // The Connect command: starts the game client when ready (ending the
     // process), otherwise asks for a connection.
     void OnConnect();
+    // The Close command, after its click sound. With no update running it closes
+    // both connections and returns true: the front end then ends its main loop.
+    // During an update it asks the transfer to stop after its current chunk,
+    // closes both connections, goes back to the connecting state and returns
+    // false; the launcher stays open, and the next Close ends it.
+    bool OnCloseCommand();
+
+    // Asks the connect worker to stop and waits at most `timeoutMs` for it,
+    // calling `pump` meanwhile. A worker still blocked in a connection attempt
+    // then is cut off from the window and left to end with the process. True when
+    // no worker runs any more.
+    bool StopConnectWorker(int timeoutMs, const std::function<void()>& pump = {});
 
     // The folder the launcher started in: the game folder.
     const std::string& GameFolder() const { return m_gameFolder; }

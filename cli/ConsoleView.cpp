@@ -1,5 +1,6 @@
 #include "cli/ConsoleView.h"
 
+#include "app/WindowSteps.h"
 #include "msg/MessageIds.h"
 
 #include <algorithm>
@@ -137,20 +138,12 @@ void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long tot
 
 void ConsoleView::FinishUpdate() {
     std::lock_guard guard(m_lock);
-    SetStatusText(m_state.Text(msgid::kReadyToChoose));
-    readyToPlay = true;
-    connectPending = false;
-    update.updateDone = true;
-    RefreshProgress();
-    ShowPartitionView();
-    m_state.connectWorkerStop = 1;
+    FinishUpdateSteps(*this, m_state, update);
 }
 
 void ConsoleView::ResetToConnect() {
     std::lock_guard guard(m_lock);
-    readyToPlay = false;
-    connectPending = true;
-    SetStatusText(m_state.Text(msgid::kConnecting));
+    ResetToConnectSteps(*this, m_state);
 }
 
 void ConsoleView::ShowProgressView() {
