@@ -47,6 +47,10 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
     m_gameHooks.closeWindow = m_hooks.closeWindow;
     if (!m_hooks.gameClientExe.empty())
         m_gameHooks.gameClientExe = m_hooks.gameClientExe.c_str();
+    if (m_hooks.startProgram)
+        m_gameHooks.startProgram = m_hooks.startProgram;
+    if (m_hooks.endProcess)
+        m_gameHooks.endProcess = m_hooks.endProcess;
 
     UpdateEngineHooks engineHooks;
     engineHooks.startAfterSelfUpdate = [this] { StartAfterSelfUpdate(m_state, m_gameHooks); };

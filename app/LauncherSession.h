@@ -32,6 +32,10 @@ struct FrontEndHooks {
     std::function<void()> postQuitMessage;   // ends the window's main loop
     // The game client's file name; empty means the built-in one.
     std::string gameClientExe;
+    // The start of the game client and the end of the process; empty means the
+    // system's (a front end that must report a failed start replaces them).
+    std::function<std::intptr_t(const char* file, const std::string& parameters)> startProgram;
+    std::function<void(unsigned exitCode)> endProcess;
     // Whether Start places the launcher's shortcut on the desktop, as the window
     // does at every start. The headless launcher, a tool run from a terminal,
     // leaves the desktop alone.

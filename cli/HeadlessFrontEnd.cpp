@@ -2,9 +2,15 @@
 
 #include "app/LauncherSession.h"
 #include "cli/ConsoleView.h"
+#include "launch/GameClient.h"
 #include "msg/MessageIds.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
+#include "platform/ProgramStart.h"
+#include "platform/Sockets.h"
+#include "tarnvale/settings.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -36,7 +42,7 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
     if (options.partition) {
         if (choosable(*options.partition))
             return options.partition;
-        why = "partition " + std::to_string(*options.partition) + " cannot be chosen";
+        why = "partition " + std::to_string(*options.partition + 1) + " cannot be chosen";
         return std::nullopt;
     }
     int open = 0;
@@ -59,14 +65,51 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
             return std::nullopt;
         }
         char* end = nullptr;
-        const long choice = std::strtol(line.c_str(), &end, 10);
-        if (end != line.c_str() && choosable(static_cast<int>(choice)))
+        const long choice = std::strtol(line.c_str(), &end, 10) - 1; // listed from 1
+        if (end != line.c_str() && choice >= 0 && choosable(static_cast<int>(choice)))
             return static_cast<int>(choice);
         std::printf("That partition cannot be chosen.\n");
     }
 }
 
+// Message boxes go to standard error, their texts converted for the terminal. The
+// "Error" boxes of the message-table loader hold its developer messages in code
+// page 949; every other text is in the message table's code page, the socket
+// client's "Error" boxes (texts 141 to 144) included. Paths show "/" only.
+struct BoxTexts {
+    const LauncherState* state = nullptr;
+    const TextConverter* table = nullptr;
+};
+BoxTexts g_boxTexts;
+
+bool IsTableText(const LauncherState& state, const std::string& text) {
+    for (int id = msgid::kSocketStartupFailed; id <= msgid::kSocketNoWindow; ++id) {
+        const std::string format = state.Text(id);
+        const std::string fixed = format.substr(0, format.find('%'));
+        if (!fixed.empty() && text.compare(0, fixed.size(), fixed) == 0)
+            return true;
+    }
+    return false;
+}
+
+int PrintBox(const char* text, const char* caption, unsigned /*type*/) {
+    static const TextConverter developer("CP949");
+    const std::string body = text ? text : "";
+    const std::string title = caption ? caption : "";
+    const bool korean = title == "Error" && !IsTableText(*g_boxTexts.state, body);
+    std::string shown = korean ? developer(body) : (*g_boxTexts.table)(body);
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    std::fprintf(stderr, "[%s] %s\n", (*g_boxTexts.table)(title).c_str(), shown.c_str());
+    std::fflush(stderr);
+    return 1; // IDOK
+}
+
 } // namespace
+
+void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table) {
+    g_boxTexts = {&state, &table};
+    platform::SetMessageBoxHook(PrintBox);
+}
 
 void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     if (!m_options.host.empty()) {
@@ -91,6 +134,35 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
     };
     hooks.gameClientExe = m_options.gameClient;
+    const std::string clientName =
+        m_options.gameClient.empty() ? settings::kGameClientExe : m_options.gameClient;
+
+    // The game start, watched: a client that cannot be started ends the run with
+    // its reason and a failure status. With --no-start nothing is started, also
+    // not by the hand-over after an update that carried a new launcher.
+    std::intptr_t startResult = platform::kStartSucceeded;
+    bool startSkipped = false;
+    hooks.startProgram = [&](const char* file, const std::string& parameters) {
+        if (m_options.noStart) {
+            startSkipped = true;
+            return platform::kStartSucceeded; // nothing to report: nothing was started
+        }
+        startResult = platform::StartProgram(file, parameters);
+        return startResult;
+    };
+    auto startFailure = [&]() -> std::string {
+        const char* reason = gameclient::StartFailureReason(startResult);
+        return reason ? "the game client " + clientName + " cannot be started: " + reason
+                      : std::string();
+    };
+    hooks.endProcess = [&](unsigned code) {
+        view.FlushRepeats();
+        if (const std::string failure = startFailure(); !failure.empty()) {
+            std::fprintf(stderr, "tarnvale-launcher: %s\n", failure.c_str());
+            platform::EndProcess(kExitFailed);
+        }
+        platform::EndProcess(code);
+    };
 
     // The queue outlives the session, so that no worker of the session can be
     // left holding a queue that is gone.
@@ -110,19 +182,37 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
     bool connected = false;
     auto fail = [&](const std::string& why) {
+        view.FlushRepeats();
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
         m_exitCode = kExitFailed;
     };
+    // A host name that cannot be resolved is said at once; the worker keeps trying
+    // until the timeout, as the launcher does.
+    std::uint32_t resolved = 0;
+    const bool resolvable = platform::SocketResolve(state.connectHost, resolved);
+    const std::string hostProblem =
+        "the connect server's host name " + std::string(state.connectHost) + " cannot be resolved";
+    if (!resolvable)
+        std::fprintf(stderr, "tarnvale-launcher: %s; trying until the timeout\n",
+                     hostProblem.c_str());
     for (;;) {
         queue.WaitAndDispatchOne(100);
         connected = connected || !view.connectPending;
         if (view.readyToPlay)
             break;
         if (engine.Outcome() == RoadOutcome::HandedOver) {
-            // The game start has run after a self-update; the new launcher waits
-            // for the next start.
+            // The update carried a new launcher: the hand-over has run, and the new
+            // launcher waits for the next start.
             engine.JoinHttpWorker();
             worker.RequestStop();
+            view.FlushRepeats();
+            std::printf("A new launcher was installed; it will be used on the next start.\n");
+            if (startSkipped) {
+                std::printf("Not starting the game client (--no-start).\n");
+            } else if (const std::string failure = startFailure(); !failure.empty()) {
+                fail(failure);
+                return;
+            }
             m_exitCode = kExitStarted;
             return;
         }
@@ -134,8 +224,10 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         }
         if (!connected && std::chrono::steady_clock::now() > deadline) {
             worker.RequestStop();
-            fail("no answer from the connect server at " + std::string(state.connectHost) + ":" +
-                 std::to_string(state.connectPort));
+            fail(resolvable
+                     ? "no answer from the connect server at " + std::string(state.connectHost) +
+                           ":" + std::to_string(state.connectPort)
+                     : hostProblem);
             return;
         }
     }
@@ -143,6 +235,12 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     worker.RequestStop();
     worker.WaitForEnd(10000);
 
+    if (m_options.noStart && !m_options.partition) {
+        // Nothing to choose: ready to play is where --no-start stops.
+        std::printf("Ready to play; not starting the game client (--no-start).\n");
+        m_exitCode = kExitStarted;
+        return;
+    }
     std::string why;
     const std::optional<int> partition = ChoosePartition(state, m_options, why);
     if (!partition) {
@@ -152,7 +250,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     }
     state.selectedPartition = static_cast<std::uint32_t>(*partition);
     const PartitionEntry& entry = state.partitions[*partition];
-    std::printf("Partition %d: %s (%s:%u)\n", *partition,
+    std::printf("Partition %d: %s (%s:%u)\n", *partition + 1,
                 convert(FieldText(entry.name, sizeof entry.name)).c_str(),
                 FieldText(entry.address, sizeof entry.address).c_str(), entry.port);
     if (m_options.noStart) {
@@ -161,7 +259,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         return;
     }
     view.ShowProgressView();
-    session.OnConnect(); // ends the process once started
+    session.OnConnect(); // ends the process, with a failure status if the start failed
     // Only a failure to store the connection parameters comes back here.
     fail(convert(state.Text(msgid::kCannotStoreParameters)));
 }

@@ -3,7 +3,7 @@
 // navigation error and the panel that stands in for the page.
 #include "support/LoopbackServers.h"
 #include "support/TestSupport.h"
-#include "ui/CWebBrowser2.h"
+#include "ui/win32/CWebBrowser2.h"
 
 #include <windows.h>
 

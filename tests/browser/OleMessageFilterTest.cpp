@@ -1,5 +1,5 @@
 // The window thread's OLE message filter under the real COM runtime.
-#include "ui/OleMessageFilter.h"
+#include "ui/win32/OleMessageFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 // (left button pressed and released on the window), "key N", and "exit" when
 // the Close button ends the program (exit code 0).
 #include "tarnvale/settings.h"
-#include "ui/CWebBrowser2.h"
+#include "ui/win32/CWebBrowser2.h"
 
 #include <windows.h>
 

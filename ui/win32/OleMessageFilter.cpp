@@ -1,4 +1,4 @@
-#include "ui/OleMessageFilter.h"
+#include "ui/win32/OleMessageFilter.h"
 
 namespace tarnvale {
 

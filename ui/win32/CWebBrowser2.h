@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/BrowserEvents.h"
-#include "ui/NoticePanel.h"
+#include "ui/win32/BrowserEvents.h"
+#include "ui/win32/NoticePanel.h"
 
 #include <windows.h>
 

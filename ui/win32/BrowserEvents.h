@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ComObject.h"
+#include "ui/win32/ComObject.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "ui/BrowserSite.h"
+#include "ui/win32/BrowserSite.h"
 
-#include "ui/BrowserFrame.h"
+#include "ui/win32/BrowserFrame.h"
 
 namespace tarnvale {
 

@@ -1,4 +1,4 @@
-#include "ui/BrowserEvents.h"
+#include "ui/win32/BrowserEvents.h"
 
 #include <exdisp.h>
 #include <exdispid.h>

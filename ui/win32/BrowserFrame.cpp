@@ -1,4 +1,4 @@
-#include "ui/BrowserFrame.h"
+#include "ui/win32/BrowserFrame.h"
 
 namespace tarnvale {
 

@@ -1,4 +1,4 @@
-#include "ui/NoticePanel.h"
+#include "ui/win32/NoticePanel.h"
 
 namespace tarnvale {
 

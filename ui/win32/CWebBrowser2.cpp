@@ -1,6 +1,6 @@
-#include "ui/CWebBrowser2.h"
+#include "ui/win32/CWebBrowser2.h"
 
-#include "ui/BrowserSite.h"
+#include "ui/win32/BrowserSite.h"
 
 #include <string>
 
