@@ -152,12 +152,13 @@ void CUpdateDlg::CreateControls() {
     ::InternetSetOptionA(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
 
     for (int i = 0; i < layout::kButtonCount; ++i) {
-        const layout::ButtonSpec& spec = layout::kButtons[i];
-        const RECT rect{spec.origin.x, spec.origin.y, spec.origin.x + spec.width,
-                        spec.origin.y + spec.height};
-        m_buttons[i].Create(spec.text, WS_CHILD | WS_VISIBLE, rect, Handle(), spec.id);
-        m_buttons[i].LoadBitmaps(static_cast<UINT>(spec.normal), static_cast<UINT>(spec.pressed),
-                                 static_cast<UINT>(spec.focused), static_cast<UINT>(spec.disabled));
+        const layout::ButtonSpec& button = layout::kButtons[i];
+        const RECT rect{button.origin.x, button.origin.y, button.origin.x + button.width,
+                        button.origin.y + button.height};
+        m_buttons[i].Create(button.text, WS_CHILD | WS_VISIBLE, rect, Handle(), button.id);
+        m_buttons[i].LoadBitmaps(
+            static_cast<UINT>(button.normal), static_cast<UINT>(button.pressed),
+            static_cast<UINT>(button.focused), static_cast<UINT>(button.disabled));
         m_buttons[i].SizeToContent();
     }
     ::EnableWindow(m_buttons[ButtonIndex(layout::kCmdConnect)].Handle(), FALSE);

@@ -168,9 +168,9 @@ TEST_F(LauncherWindowTest, OpensCentredOnItsProgressViewWithTheCommandsHidden) {
     for (int id : {layout::kCmdOption, layout::kCmdConnect, layout::kCmdCloseBig})
         EXPECT_FALSE(Visible(window, id)) << id;
     EXPECT_FALSE(Enabled(window, layout::kCmdConnect));
-    for (const layout::ButtonSpec& spec : layout::kButtons) {
-        if (spec.partitionView) {
-            EXPECT_FALSE(Visible(window, spec.id)) << spec.id;
+    for (const layout::ButtonSpec& button : layout::kButtons) {
+        if (button.partitionView) {
+            EXPECT_FALSE(Visible(window, button.id)) << button.id;
         }
     }
     EXPECT_TRUE(Visible(window, layout::kCmdClose));
@@ -222,9 +222,9 @@ TEST_F(LauncherWindowTest, AWorkerFinishingTheUpdateShowsThePartitionsOpenOrClos
     EXPECT_TRUE(Enabled(window, layout::kCmdFirstPartition));
     EXPECT_TRUE(Visible(window, layout::kCmdFirstPartition + 1)) << "shown, but closed";
     EXPECT_FALSE(Enabled(window, layout::kCmdFirstPartition + 1));
-    for (const layout::ButtonSpec& spec : layout::kButtons) {
-        if (spec.partitionView) {
-            EXPECT_TRUE(Visible(window, spec.id)) << spec.id;
+    for (const layout::ButtonSpec& button : layout::kButtons) {
+        if (button.partitionView) {
+            EXPECT_TRUE(Visible(window, button.id)) << button.id;
         }
     }
     ::DestroyWindow(window.Handle());
