@@ -213,7 +213,10 @@ bool PackForServer(const SourceEntry& file, const fs::path& scratch, const fs::p
     const fs::path copy = scratch / "file";
     const std::string folder = scratch.string() + "/";
     std::error_code ec;
-    if (!fs::copy_file(file.path, copy, fs::copy_options::overwrite_existing, ec)) {
+    // The copy of the previous file goes first: MinGW's copy_file refuses to
+    // overwrite ("File exists") even when asked to.
+    fs::remove(copy, ec);
+    if (!fs::copy_file(file.path, copy, ec)) {
         error = "cannot read " + Printable(file.shown) + ": " + ec.message();
         return false;
     }

@@ -46,6 +46,7 @@ scene_start() {
   SCENE_PIDS=()
   local root=$SCENE_DIR/root src=$SCENE_DIR/src py=/usr/bin/python3 v
   mkdir -p "$root"
+  scene__tool tarnvale-patch.exe init "$(tv_wine_path "$root")" || return 1
   # Two versions, each a config.ini and a payload that does not compress.
   for v in 1 2; do
     mkdir -p "$src/$v/data"
