@@ -90,7 +90,7 @@ port = $(cat "$SCENE_DIR/ftp.port")
 account = $SCENE_FTP_USER
 password = $SCENE_FTP_PASSWORD"
   else
-    update="address = 127.0.0.1:$(cat "$SCENE_DIR/http.port")
+    update="address = 127.0.0.1
 port = $(cat "$SCENE_DIR/http.port")"
   fi
   # Partition names are in the players' code page: "北京" in GBK bytes.
