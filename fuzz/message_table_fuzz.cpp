@@ -3,9 +3,11 @@
 #include "msg/MessageSource.h"
 #include "msg/VeyMsg.h"
 #include "platform/MessageBox.h"
+#include <set>
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,11 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
 
     const auto file = tarnvale::msg::ParseMessageFile(bytes, 0x6D);
-    // Whatever parses must survive the source form both ways.
+    // Whatever parses must survive the source form both ways, unless it defines
+    // an identifier twice, which the source form refuses.
     const std::string source = tarnvale::msg::FormatMessageSource(file.records);
     std::vector<tarnvale::msg::MessageFileRecord> again;
     tarnvale::msg::SourceError error;
-    if (!file.records.empty() && !tarnvale::msg::ParseMessageSource(source, again, error))
+    std::set<int> ids;
+    bool unique = true;
+    for (const auto& record : file.records)
+        unique = ids.insert(record.id).second && unique;
+    if (!file.records.empty() && unique && !tarnvale::msg::ParseMessageSource(source, again, error))
         __builtin_trap();
     // The source parser sees arbitrary text too.
     tarnvale::msg::ParseMessageSource(bytes, again, error);
