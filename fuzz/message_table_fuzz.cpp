@@ -3,7 +3,6 @@
 #include "msg/MessageSource.h"
 #include "msg/VeyMsg.h"
 #include "platform/MessageBox.h"
-#include <set>
 
 #include <cstddef>
 #include <cstdint>
