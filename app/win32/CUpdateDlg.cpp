@@ -99,14 +99,21 @@ void CUpdateDlg::OnWindowThread(const std::function<void()>& call) {
         call();
         return;
     }
-    if (!window || m_leaving)
-        return;
-    ::SendMessageA(window, kWmRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
+    // Counted before the look at m_leaving: LeaveWorkers waits for every call
+    // that saw it clear, answering them meanwhile.
+    ++m_callsInFlight;
+    if (window && !m_leaving)
+        ::SendMessageA(window, kWmRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
+    --m_callsInFlight;
 }
 
 bool CUpdateDlg::LeaveWorkers() {
     m_leaving = true;
     m_session.StopConnectWorker(0, AnswerSentMessages);
+    while (m_callsInFlight > 0) {
+        AnswerSentMessages();
+        ::Sleep(1);
+    }
     return m_session.Engine().IsHttpWorkerRunning();
 }
 
@@ -478,7 +485,9 @@ void CUpdateDlg::Paint() {
 LRESULT CUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case kWmRunOnWindowThread:
-        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        // A call that arrives once the window is closing is answered, not run.
+        if (!m_leaving)
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
         return 0;
     case WM_PAINT:
         Paint();

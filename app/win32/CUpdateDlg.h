@@ -5,12 +5,12 @@
 #include "app/WindowLayout.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
-#include "ui/win32/CWebBrowser2.h"
-#include "ui/win32/OleMessageFilter.h"
 #include "ui/win32/CBitmapButton.h"
 #include "ui/win32/CDialogSK.h"
 #include "ui/win32/CProgressBar.h"
 #include "ui/win32/CTextBitmapButton.h"
+#include "ui/win32/CWebBrowser2.h"
+#include "ui/win32/OleMessageFilter.h"
 #include "update/UpdateState.h"
 
 #include <windows.h>
@@ -42,9 +42,10 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
     ~CUpdateDlg() override;
 
     // The window has closed (the modal run is over): the workers may not call it
-    // any more. The connect worker is let go without waiting. Returns true when an
-    // HTTP worker is still at work; it then ends with the process, as the road
-    // does not stop for the Close button.
+    // any more. Their calls still on the way are answered without being run, and
+    // the connect worker is let go without waiting. Returns true when an HTTP
+    // worker is still at work; it then ends with the process, as the road does not
+    // stop for the Close button.
     bool LeaveWorkers();
 
     // LauncherWindow
@@ -95,8 +96,9 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
     LauncherState& m_state;
     std::atomic<HWND> m_window{nullptr}; // the handle as other threads may read it
     DWORD m_windowThread = 0;
-    std::atomic<bool> m_leaving{false}; // closing: calls from workers are dropped
-    bool m_quitSeen = false;            // a pump took the quit request and posted it again
+    std::atomic<bool> m_leaving{false};  // closing: calls from workers are dropped
+    std::atomic<int> m_callsInFlight{0}; // workers' calls on their way to the window thread
+    bool m_quitSeen = false;             // a pump took the quit request and posted it again
     bool m_oleInitialized = false;
     OleMessageFilter m_messageFilter;
     HICON m_icon = nullptr;

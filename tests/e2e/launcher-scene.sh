@@ -18,6 +18,13 @@ SCENE_PAYLOAD=${SCENE_PAYLOAD:-900000} # bytes of new data in each version
 
 fail() {
   echo "FAIL: $*"
+  echo "--- windows:"
+  xdotool search --name '' 2>/dev/null | while read -r id; do
+    name=$(xdotool getwindowname "$id" 2>/dev/null)
+    [ -n "$name" ] && echo "$id $name"
+  done
+  echo "--- Windows programs:"
+  pgrep -af '\.exe' | grep -v 'system32' | cut -c1-160
   [ -n "${SCENE_DIR:-}" ] && for log in "$SCENE_DIR"/*.log; do
     [ -f "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
   done
@@ -279,6 +286,19 @@ scene__tool_output() {
   tv_wine_run "$SCENE_BIN/$1" 2>&1 | tr -d '\r' | iconv -f GBK -t UTF-8
 }
 
+# The lower bar part-way along in the progress view: a download is under way.
+scene_wait_file_bar() { # wid
+  local i shot width
+  for ((i = 0; i < 100; i++)); do
+    shot=$(tv_screenshot downloading)
+    width=$(scene_bar_width "$shot" "$1" file)
+    rm -f "$shot"
+    scene_version_is 1.00.00 && [ "$width" -gt 20 ] && [ "$width" -lt 300 ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # A file of the update arriving in "Temp": the FTP road's transfer is under way.
 scene_wait_transfer() {
   local i
@@ -290,7 +310,7 @@ scene_wait_transfer() {
 }
 
 # Whatever the game folder holds, nothing of a version it does not record: no
-# payload of a newer version, and no archive left in "Temp".
+# payload of a newer version.
 scene_nothing_half_installed() {
   local version v
   version=$(scene_version)
@@ -300,6 +320,10 @@ scene_nothing_half_installed() {
       return 1
     fi
   done
+}
+
+# A transfer that was stopped leaves no part of its file in "Temp".
+scene_no_partial_download() {
   if [ -e "$SCENE_GAME/Temp/up_list.zip" ]; then
     echo "a partial archive stays in Temp"
     return 1

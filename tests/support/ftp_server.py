@@ -57,8 +57,36 @@ class HalfFile:
         self._file.close()
 
 
+class SlowFile:
+    """Delivers a file at no more than `rate` bytes a second, so that a transfer
+    can be watched and stopped in its middle. (pyftpdlib's own throttling stops
+    working for the next transfer once a client has broken one off.)"""
+
+    def __init__(self, path, rate):
+        self._file = open(path, "rb")
+        self._rate = rate
+        self.name = path
+        self.closed = False
+
+    def read(self, size=-1):
+        if size < 0 or size > self._rate // 10:
+            size = max(1, self._rate // 10)
+        data = self._file.read(size)
+        if data:
+            time.sleep(len(data) / self._rate)
+        return data
+
+    def seek(self, offset, whence=0):
+        return self._file.seek(offset, whence)
+
+    def close(self):
+        self.closed = True
+        self._file.close()
+
+
 class TestFS(AbstractedFS):
     dos_listing = False
+    rate = 0  # bytes a second for retrievals; 0 sends at full speed
 
     def listdir(self, path):
         names = [n for n in super().listdir(path) if n != LONG_NAME_MARKER]
@@ -81,6 +109,8 @@ class TestFS(AbstractedFS):
         base = os.path.basename(filename)
         if "r" in mode and (base.startswith("short-") or base.startswith("broken-")):
             return HalfFile(filename, base.startswith("broken-"))
+        if "r" in mode and self.rate > 0:
+            return SlowFile(self._real(filename), self.rate)
         return super().open(self._real(filename), mode)
 
     def format_list(self, basedir, listing, ignore_err=True):
@@ -127,11 +157,7 @@ def main():
     # Update servers hold names in the game's code page (the launcher's own file
     # name among them), not UTF-8: pass such names through byte for byte.
     handler.unicode_errors = "surrogateescape"
-    if args.rate > 0:
-        # Slow enough to watch a transfer, and to press Close in its middle.
-        from pyftpdlib.handlers import ThrottledDTPHandler
-        ThrottledDTPHandler.read_limit = args.rate
-        handler.dtp_handler = ThrottledDTPHandler
+    TestFS.rate = args.rate
 
     import logging
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
