@@ -19,6 +19,15 @@ inline constexpr std::uint32_t kAttrSystem = 0x04;
 inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrNormal = 0x80;
+// A symbolic link or junction (Windows only); it is never entered as a folder.
+inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
+
+// The sibling name under which StagedFile and CopyFileReplacing write a file
+// before it takes its final name: the target, ".~tv", the process id, "-" and
+// an attempt number. Only a launcher that was stopped leaves such a name.
+std::string StagingName(const std::string& target, unsigned long processId, unsigned attempt);
+// Whether a file name (without folder) has that form.
+bool IsStagingName(const std::string& name);
 
 // The system's error code of the last failing file operation on this thread
 // (GetLastError on Windows, errno on POSIX).

@@ -128,8 +128,14 @@ bool UpdateEngine::RunFtpVersionLoop() {
             return false;
         if (AnyProbeFilePresent())
             RunWholesaleDelete();
-        if (m_launcher.launchMode != kLaunchOverride && record == 1)
-            WriteLocalVersion(m_launcher, m_update, GameFolder());
+        // The files are in place; a version that cannot be recorded would be
+        // fetched again at every start, so the road fails here rather than end
+        // as if all were well.
+        if (m_launcher.launchMode != kLaunchOverride && record == 1 &&
+            !WriteLocalVersion(m_launcher, m_update, GameFolder())) {
+            ShowStatus(msgid::kUpdateFailed);
+            return false;
+        }
         if (m_update.selfUpdatePending) {
             m_outcome = RoadOutcome::HandedOver;
             HandOver();
@@ -272,17 +278,21 @@ bool UpdateEngine::InstallPackedFtp() {
         ShowStatus(msgid::kUpdateFailed);
         return false;
     }
+    const std::string folder = gameFolder + "\\";
     if (!FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName)) {
         reader.Close();
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
         return false;
     }
     ShowStatus(msgid::kUnpackingArchive);
-    const bool extracted = ExtractUpdateArchive(kStagedArchivePath, (gameFolder + "\\").c_str(),
-                                                m_hooks.requestWindowClose);
+    const bool extracted =
+        ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
     reader.Close();
-    if (!extracted)
+    if (!extracted) {
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
+    }
     return extracted;
 }
 

@@ -111,17 +111,19 @@ bool UpdateEngine::InstallVersionHttp(const char* address, const char* version) 
     }
     ShowStatus(msgid::kFetchingFiles);
     platform::MakeDirectory(kStagingFolder);
+    const std::string folder = GameFolder() + "\\";
     if (!DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
                                                    platform::TimeGetTime()),
                       kStagedArchivePath)) {
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
         return false;
     }
     ShowStatus(msgid::kUnpackingArchive);
-    if (!ExtractUpdateArchive(kStagedArchivePath, (GameFolder() + "\\").c_str(),
-                              m_hooks.requestWindowClose)) {
+    if (!ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose)) {
         // A damaged archive shows no box of its own; the status line says why the
-        // road stopped.
+        // road stopped. Nothing of the failed version stays in "Temp".
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
         return false;
     }

@@ -102,21 +102,35 @@ bool DeleteTempFiles(LauncherWindow& window) {
     PatchLogReader journal;
     if (!journal.Open())
         return false;
-    const std::string current = platform::CurrentDirectory();
+    std::vector<std::string> staged;
     char kind = 0;
     std::string text;
     while (journal.Next(kind, text)) {
         if (kind != kLogFile)
             continue;
-        // A name outside "Temp" is never deleted; the journal is kept, as for a
-        // file that cannot be deleted.
-        if (!IsSafeGamePath(text) ||
-            !platform::RemoveFile(current + "\\" + kStagingFolder + "\\" + text))
+        // A journal naming a path outside the game folder was not written by
+        // this launcher: nothing of it is deleted, and it stays for a person to
+        // look at.
+        if (!IsSafeGamePath(text))
             return true;
-        window.PumpMessage();
+        staged.push_back(text);
     }
     journal.Close();
-    platform::RemoveFile(kPatchLogName);
+
+    // Every staged file has been copied into place, so the journal has done its
+    // job and goes first. Were it deleted last, a launcher stopped among the
+    // deletions would leave a journal that claims files that are gone: the next
+    // start would fetch nothing, fail to copy, and do so at every later start.
+    // Without the journal the version is simply fetched again if it was not yet
+    // recorded. A journal that cannot be deleted keeps its staged files.
+    if (!platform::RemoveFile(kPatchLogName))
+        return true;
+    const std::string current = platform::CurrentDirectory();
+    for (const std::string& name : staged) {
+        // A copy that cannot be deleted is left for the clean-up at game start.
+        platform::RemoveFile(current + "\\" + kStagingFolder + "\\" + name);
+        window.PumpMessage();
+    }
     return true;
 }
 
@@ -241,20 +255,32 @@ bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
         return false;
     }
 
+    // The archive has given all it holds. It goes before the new config.ini is
+    // put in place, so that no step after that one is left for a launcher that
+    // is stopped in between.
+    platform::RemoveFile(archivePath);
     const std::string config = gameFolder + kConfigIniName;
     const std::string waitingConfig = gameFolder + kConfigWaitingName;
     if (platform::PathExists(config))
         platform::SetNormalAttributes(config);
+    // A rename, not a copy and a delete: config.ini changes at one instant, and
+    // no "config._ni" can stay behind.
     if (!platform::PathExists(waitingConfig) ||
-        !platform::CopyFileReplacing(waitingConfig, config)) {
+        !platform::MoveFileReplacing(waitingConfig, config)) {
         ShowErrorText(kConfigErrorText);
         askToClose();
         return false;
     }
-    platform::SetNormalAttributes(waitingConfig);
-    platform::RemoveFile(waitingConfig);
-    platform::RemoveFile(archivePath);
     return true;
+}
+
+void DiscardArchiveLeftovers(const char* archivePath, const char* gameFolder) {
+    platform::RemoveFile(archivePath);
+    const std::string waitingConfig = std::string(gameFolder) + kConfigWaitingName;
+    if (platform::PathExists(waitingConfig)) {
+        platform::SetNormalAttributes(waitingConfig);
+        platform::RemoveFile(waitingConfig);
+    }
 }
 
 void CleanTempFolder() {

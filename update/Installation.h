@@ -35,9 +35,11 @@ CopyDestination CopyWriteName(const std::string& stagedPath);
 // `selfUpdatePending` when the launcher's own executable is among the files.
 bool CopyFromTemp(UpdateState& update, LauncherWindow& window);
 
-// Deletes the journal's files from "Temp", then the journal. At the first file
-// that cannot be deleted it stops and keeps the journal, and still succeeds.
-// False only when the journal cannot be opened.
+// Retires the journal, then deletes the files it lists from "Temp"; the caller
+// has copied them into place. A file that cannot be deleted is left for the
+// clean-up at game start; a journal that cannot be deleted, or one that names a
+// path outside the game folder, is kept with every staged file. False only when
+// the journal cannot be opened.
 bool DeleteTempFiles(LauncherWindow& window);
 
 // Unpacks a version archive into `gameFolder` (which ends in a separator).
@@ -48,10 +50,17 @@ bool DeleteTempFiles(LauncherWindow& window);
 // (the version is then reinstalled on the next attempt). When a file cannot be
 // created, or the archive brings no top-level "config.ini", an error box is
 // shown and `requestWindowClose` is called (the window is asked to close). On
-// success "config.ini" has been replaced and "config._ni" and the archive are
-// gone.
+// success the archive is gone and "config._ni" has been renamed over
+// "config.ini", the last step: the new version is recorded only when everything
+// else is in place, and nothing of the extraction is left behind.
 bool ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
                           const std::function<void()>& requestWindowClose = {});
+
+// After a packed version failed: removes its downloaded archive and the
+// "config._ni" its extraction may have written, so that nothing of the failed
+// version stays behind (a retry on a nearly full disk would otherwise fail
+// sooner). `gameFolder` ends in a separator.
+void DiscardArchiveLeftovers(const char* archivePath, const char* gameFolder);
 
 // Removes "Temp" with everything in it; failures are silent.
 void CleanTempFolder();

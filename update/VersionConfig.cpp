@@ -53,12 +53,14 @@ bool WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
                        const std::string& currentDirectory) {
     const std::string path = ConfigIniPath(currentDirectory);
     const std::string text = FormatConfigForm(update.localVersion);
-    bool ok = true;
+    // Both keys in one replacement of the file: a launcher stopped in between
+    // must not leave one key ahead of the other.
+    std::vector<ini::ProfileEntry> entries;
     if (launcher.launchMode == kLaunchTest)
-        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigTestVersionKey, text);
+        entries.push_back({kConfigTestVersionKey, text});
     if (launcher.testServerFlag == 0)
-        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigVersionKey, text) && ok;
-    return ok;
+        entries.push_back({kConfigVersionKey, text});
+    return entries.empty() || ini::WriteProfileStringsToFile(path, kConfigSection, entries);
 }
 
 VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionEntry>& table) {

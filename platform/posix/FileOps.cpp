@@ -25,10 +25,7 @@ bool Fail() {
 // can never clobber a file that happens to carry it.
 int CreateSibling(const std::string& target, mode_t mode, std::string& stagePath) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".~tv%u-%u", static_cast<unsigned>(::getpid()),
-                      attempt);
-        stagePath = target + suffix;
+        stagePath = StagingName(target, static_cast<unsigned long>(::getpid()), attempt);
         const int fd = ::open(stagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
             return fd;

@@ -15,10 +15,7 @@ bool Fail() {
 }
 
 std::string StageName(const std::string& target, unsigned attempt) {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".~tv%lu-%u",
-                  static_cast<unsigned long>(::GetCurrentProcessId()), attempt);
-    return target + suffix;
+    return StagingName(target, static_cast<unsigned long>(::GetCurrentProcessId()), attempt);
 }
 
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |

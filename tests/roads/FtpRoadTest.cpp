@@ -209,6 +209,23 @@ TEST_F(FtpRoadTest, AnInterruptedVersionResumesFromTheJournal) {
     EXPECT_EQ(ConfigVersion(), "1.00.01");
 }
 
+// Files in place but the version not recorded would be fetched again at every
+// start: the road fails instead of ending as if all were well.
+TEST_F(FtpRoadTest, AVersionThatCannotBeRecordedFailsTheRoad) {
+    Publish("1.00.01", {{"a.txt", "one"}}, FileByFile);
+    Publish("1.00.02", {{"b.txt", "two"}}, FileByFile);
+    fs::remove("config.ini");
+    fs::create_directories("config.ini/in-the-way");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_FALSE(RunFtp(engine));
+    EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+    EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_EQ(ReadFile("a.txt"), "one");
+    EXPECT_FALSE(fs::exists("b.txt")) << "no later version";
+    EXPECT_EQ(window.finishCount, 0);
+    EXPECT_FALSE(update.updateDone);
+}
+
 TEST_F(FtpRoadTest, AJournalOfAnotherVersionStartsOver) {
     Publish("1.00.01", {{"a.bin", "fresh"}}, FileByFile);
     WriteFile("patch.log", "V 9.9.9\nF a.bin\n");

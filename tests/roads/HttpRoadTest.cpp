@@ -105,6 +105,16 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
     EXPECT_FALSE(fs::exists("b.txt"));
 }
 
+TEST_F(HttpRoadTest, AFailedArchiveLeavesNothingOfItsVersionInTemp) {
+    // A retry on a nearly full disk would otherwise fail sooner.
+    Publish("1.00.01", {{"a.txt", "one"}});
+    WriteFile(OnServer("1.00.01/up_list.zip"), "PK\x03\x04 not an archive");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_EQ(RunHttp(engine), RoadOutcome::Failed);
+    EXPECT_TRUE(fs::is_empty("Temp")) << "the archive of the failed version is gone";
+    EXPECT_FALSE(fs::exists("a.txt"));
+}
+
 TEST_F(HttpRoadTest, AVersionFileNameOutsideTheGameFolderIsNeverWritten) {
     Publish("1.00.01", {{"a.txt", "a"}});
     fs::create_directories("game");
