@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <unistd.h>
 
 namespace tarnvale::cli {
@@ -48,7 +49,20 @@ class HeadlessView : public ConsoleView {
   public:
     using ConsoleView::ConsoleView;
     void ShowConnectButton() override { updateFailed = true; }
+    // The HTTP road reports from its worker thread.
+    void ReportFailure(const StepResult& failure) override {
+        std::lock_guard guard(m_failureLock);
+        m_failure = failure;
+    }
+    StepResult Failure() const {
+        std::lock_guard guard(m_failureLock);
+        return m_failure;
+    }
     bool updateFailed = false;
+
+  private:
+    mutable std::mutex m_failureLock;
+    StepResult m_failure;
 };
 
 std::string FieldText(const char* field, size_t size) {
@@ -172,7 +186,13 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         if (windowClosed || view.updateFailed || engine.Outcome() == RoadOutcome::Failed) {
             engine.JoinHttpWorker();
             worker.RequestStop();
-            fail(convert(view.StatusText()));
+            // The player's text of the failing step, and beside it what went
+            // wrong in the platform's words.
+            const StepResult failure = view.Failure();
+            if (failure)
+                fail(convert(view.StatusText()));
+            else
+                fail(convert(state.Text(failure.Message())) + ": " + failure.Detail());
             return;
         }
         if (!connected && std::chrono::steady_clock::now() > deadline) {

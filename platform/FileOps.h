@@ -30,8 +30,13 @@ std::string StagingName(const std::string& target, unsigned long processId, unsi
 bool IsStagingName(const std::string& name);
 
 // The system's error code of the last failing file operation on this thread
-// (GetLastError on Windows, errno on POSIX).
+// (GetLastError on Windows, errno on POSIX). The operations of Files.h keep it
+// too.
 int LastFileError();
+// The system's text for such a code, for example "No space left on device".
+std::string FileErrorText(int code);
+// The text of LastFileError().
+std::string LastFileErrorText();
 
 // Copies `from` over `to`, replacing it, with its attributes and modification
 // time. The copy is written beside `to` under a fresh name and renamed into

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "msg/StepResult.h"
+
 #include <functional>
 #include <string>
 
@@ -10,6 +12,8 @@ struct UpdateState;
 
 // Putting a staged version in place. All paths are relative to the current
 // directory, the game folder; the staging folder is kStagingFolder ("Temp").
+// A failure returns message 138 with what went wrong (the file, the system's
+// error, the archive entry and its cause).
 
 // Support files are never written under their own names while the launcher
 // runs (they may be in use); they wait under another name until the next start
@@ -33,14 +37,14 @@ CopyDestination CopyWriteName(const std::string& stagedPath);
 // "Patch Install Error, File : %s (%d)" and fails; a journal name that would
 // leave the game folder fails without copying anything more. Sets
 // `selfUpdatePending` when the launcher's own executable is among the files.
-bool CopyFromTemp(UpdateState& update, LauncherWindow& window);
+StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window);
 
 // Retires the journal, then deletes the files it lists from "Temp"; the caller
 // has copied them into place. A file that cannot be deleted is left for the
 // clean-up at game start; a journal that cannot be deleted, or one that names a
 // path outside the game folder, is kept with every staged file. False only when
 // the journal cannot be opened.
-bool DeleteTempFiles(LauncherWindow& window);
+StepResult DeleteTempFiles(LauncherWindow& window);
 
 // Unpacks a version archive into `gameFolder` (which ends in a separator).
 // Every entry name is checked first: an archive with a name outside the game
@@ -53,8 +57,8 @@ bool DeleteTempFiles(LauncherWindow& window);
 // success the archive is gone and "config._ni" has been renamed over
 // "config.ini", the last step: the new version is recorded only when everything
 // else is in place, and nothing of the extraction is left behind.
-bool ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
-                          const std::function<void()>& requestWindowClose = {});
+StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
+                                const std::function<void()>& requestWindowClose = {});
 
 // After a packed version failed: removes its downloaded archive and the
 // "config._ni" its extraction may have written, so that nothing of the failed

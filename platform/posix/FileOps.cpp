@@ -1,9 +1,12 @@
 #include "platform/FileOps.h"
 
+#include "platform/posix/FileError.h"
+
 #include "platform/Files.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,11 +17,8 @@
 namespace tarnvale::platform {
 namespace {
 
-thread_local int t_lastError = 0;
-
 bool Fail() {
-    t_lastError = errno;
-    return false;
+    return RecordFileError();
 }
 
 // Creates a file that did not exist before beside `target`, so a staging name
@@ -32,7 +32,7 @@ int CreateSibling(const std::string& target, mode_t mode, std::string& stagePath
         if (errno != EEXIST)
             break;
     }
-    t_lastError = errno;
+    RecordFileError(errno);
     stagePath.clear();
     return -1;
 }
@@ -54,8 +54,29 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 
 } // namespace
 
+namespace {
+thread_local int t_lastError = 0;
+} // namespace
+
+bool RecordFileError() {
+    t_lastError = errno;
+    return false;
+}
+
+void RecordFileError(int code) {
+    t_lastError = code;
+}
+
 int LastFileError() {
     return t_lastError;
+}
+
+std::string FileErrorText(int code) {
+    return std::strerror(code);
+}
+
+std::string LastFileErrorText() {
+    return FileErrorText(t_lastError);
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
@@ -65,7 +86,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
         return Fail();
     struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        t_lastError = S_ISREG(st.st_mode) ? errno : EISDIR;
+        RecordFileError(S_ISREG(st.st_mode) ? errno : EISDIR);
         ::close(in);
         return false;
     }
@@ -74,7 +95,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 && !(existing.st_mode & S_IWUSR)) {
         ::close(in);
-        t_lastError = EACCES;
+        RecordFileError(EACCES);
         return false;
     }
     std::string stage;
@@ -159,7 +180,7 @@ bool WriteAttributes(const std::string& path, std::uint32_t attributes) {
 bool SetFileTimes(const std::string& path, const LocalDateTime& modified) {
     if (modified.month < 1 || modified.month > 12 || modified.day < 1 || modified.day > 31 ||
         modified.hour > 23 || modified.minute > 59 || modified.second > 59) {
-        t_lastError = EINVAL;
+        RecordFileError(EINVAL);
         return false;
     }
     std::tm local{};
@@ -172,7 +193,7 @@ bool SetFileTimes(const std::string& path, const LocalDateTime& modified) {
     local.tm_isdst = -1;
     const std::time_t when = std::mktime(&local);
     if (when == static_cast<std::time_t>(-1)) {
-        t_lastError = EINVAL;
+        RecordFileError(EINVAL);
         return false;
     }
     // POSIX keeps no creation time; the access time becomes the present.
@@ -252,7 +273,7 @@ bool InputFile::Open(const std::string& path) {
         return Fail();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        t_lastError = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        RecordFileError(S_ISDIR(st.st_mode) ? EISDIR : errno);
         ::close(fd);
         return false;
     }

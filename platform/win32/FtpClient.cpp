@@ -43,6 +43,20 @@ struct FtpClient::Impl {
                     text.pop_back();
                 errorText += " (" + text + ")";
             }
+        } else if (code != 0) {
+            // WinINet's own codes have their texts in its module, the rest in the
+            // system's.
+            char text[256] = {};
+            const DWORD length = ::FormatMessageA(
+                FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                ::GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text, nullptr);
+            std::string described(text, length);
+            while (!described.empty() && (described.back() == '\n' || described.back() == '\r' ||
+                                          described.back() == '.'))
+                described.pop_back();
+            errorText += " (error " + std::to_string(code) +
+                         (described.empty() ? std::string() : ": " + described) + ")";
         }
     }
 

@@ -55,7 +55,7 @@ class Installation : public test::TempDirTest {
         TempDirTest::TearDown();
     }
 
-    bool Extract(const std::string& fixture) {
+    StepResult Extract(const std::string& fixture) {
         Put("Temp\\up_list.zip", Slurp(test::Fixture(fixture)));
         return ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str(),
                                     [this] { ++closeRequests; });

@@ -224,6 +224,10 @@ TEST_F(FtpRoadTest, AVersionThatCannotBeRecordedFailsTheRoad) {
     EXPECT_FALSE(fs::exists("b.txt")) << "no later version";
     EXPECT_EQ(window.finishCount, 0);
     EXPECT_FALSE(update.updateDone);
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("config.ini: "), std::string::npos)
+        << window.failures[0].Detail();
 }
 
 TEST_F(FtpRoadTest, AJournalOfAnotherVersionStartsOver) {
@@ -242,6 +246,12 @@ TEST_F(FtpRoadTest, MissingVersionDirectoryAndMissingFileFailWithTheirMessages) 
         EXPECT_FALSE(RunFtp(engine));
         EXPECT_EQ(window.statusTexts.back(), Text(msgid::kCannotEnterVersionDir));
         EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+        // The server's reply travels with the message.
+        ASSERT_EQ(window.failures.size(), 1u);
+        EXPECT_EQ(window.failures[0].Message(), msgid::kCannotEnterVersionDir);
+        EXPECT_NE(window.failures[0].Detail().find("CWD 1.00.01"), std::string::npos);
+        EXPECT_NE(window.failures[0].Detail().find("550"), std::string::npos)
+            << window.failures[0].Detail();
     }
     fs::remove(OnServer("version.wvd"));
     Publish("1.00.01", {{"here.txt", "h"}, {"gone.txt", "g"}}, FileByFile);
@@ -250,6 +260,9 @@ TEST_F(FtpRoadTest, MissingVersionDirectoryAndMissingFileFailWithTheirMessages) 
     UpdateEngine engine(launcher, update, window, Hooks());
     EXPECT_FALSE(RunFtp(engine));
     EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_NE(window.failures.back().Detail().find("\"gone.txt\" is not listed in /"),
+              std::string::npos)
+        << window.failures.back().Detail();
     EXPECT_EQ(Journalled(), std::vector<std::string>{}); // gone.txt comes first
     EXPECT_FALSE(fs::exists("list.inf"));
     EXPECT_EQ(window.finishCount, 0);

@@ -78,6 +78,15 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
         UpdateEngine engine(launcher, update, window, Hooks());
         EXPECT_EQ(RunHttp(engine), RoadOutcome::Failed);
         EXPECT_TRUE(Saw(msgid::kTransferFailed));
+        // The front end learns the message and, for the operator, the URL and
+        // the server's answer.
+        ASSERT_EQ(window.failures.size(), 1u);
+        EXPECT_EQ(window.failures[0].Message(), msgid::kTransferFailed);
+        EXPECT_NE(
+            window.failures[0].Detail().find("http://" + HttpAddress() + "/version.wvd?time="),
+            std::string::npos)
+            << window.failures[0].Detail();
+        EXPECT_NE(window.failures[0].Detail().find("404"), std::string::npos);
     }
     // A version file naming a directory the server does not have, after one that
     // installs: the first stays installed, the window keeps its updating state.
@@ -112,6 +121,10 @@ TEST_F(HttpRoadTest, AFailedArchiveLeavesNothingOfItsVersionInTemp) {
     UpdateEngine engine(launcher, update, window, Hooks());
     EXPECT_EQ(RunHttp(engine), RoadOutcome::Failed);
     EXPECT_TRUE(fs::is_empty("Temp")) << "the archive of the failed version is gone";
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("up_list.zip: a damaged archive"), std::string::npos)
+        << window.failures[0].Detail();
     EXPECT_FALSE(fs::exists("a.txt"));
 }
 

@@ -63,9 +63,11 @@ class RecordingWindow : public LauncherWindow {
         ++pumpCount;
         return false;
     }
+    void ReportFailure(const StepResult& failure) override { failures.push_back(failure); }
 
     std::vector<std::string> statusTexts;
     std::vector<std::string> titleTexts;
+    std::vector<StepResult> failures;
     int refreshCount = 0, finishCount = 0, resetCount = 0, progressViewCount = 0,
         partitionViewCount = 0, connectButtonCount = 0, pumpCount = 0;
 };
