@@ -153,9 +153,17 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     EngineRoads roads(engine);
     ConnectServerDispatcher dispatcher(state, view, view.update, roads);
 
+    // A connect server that closes the connection before it has answered is
+    // reported, not waited on. Whatever it sent before closing is read first.
+    bool closedByServer = false;
     platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
-        if (message.message == kWmSocketNotify)
-            dispatcher.OnSocketNotify(message.wParam, message.lParam);
+        if (message.message != kWmSocketNotify)
+            return;
+        if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
+            dispatcher.OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
+            closedByServer = true;
+        }
+        dispatcher.OnSocketNotify(message.wParam, message.lParam);
     });
     view.SetMessagePump([&] { return queue.DispatchOne(); });
 
@@ -163,6 +171,9 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     view.connectPending = true;
     worker.Start();
 
+    // The whole wait for the connect server's answer has an end, not only the
+    // connection itself: a server may accept and then stay silent or send only
+    // packets that are not an answer.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
     bool connected = false;
@@ -170,6 +181,8 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
         m_exitCode = kExitFailed;
     };
+    const std::string server =
+        std::string(state.connectHost) + ":" + std::to_string(state.connectPort);
     for (;;) {
         queue.WaitAndDispatchOne(100);
         connected = connected || !view.connectPending;
@@ -192,13 +205,20 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
             if (failure)
                 fail(convert(view.StatusText()));
             else
-                fail(convert(state.Text(failure.Message())) + ": " + failure.Detail());
+                fail(convert(state.Text(failure.Message())) + " (" + failure.Detail() + ")");
             return;
         }
-        if (!connected && std::chrono::steady_clock::now() > deadline) {
+        const bool answered = engine.Outcome() != RoadOutcome::None;
+        if (!answered && closedByServer) {
             worker.RequestStop();
-            fail("no answer from the connect server at " + std::string(state.connectHost) + ":" +
-                 std::to_string(state.connectPort));
+            fail("the connect server at " + server + " closed the connection before answering");
+            return;
+        }
+        if (!answered && std::chrono::steady_clock::now() > deadline) {
+            worker.RequestStop();
+            fail((connected ? "the connect server at " + server + " sent no answer within "
+                            : "no answer from the connect server at " + server + " within ") +
+                 std::to_string(m_options.connectTimeoutSeconds) + " s");
             return;
         }
     }

@@ -381,9 +381,13 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
                                    "FTP: " + remotePath() + " is listed with size 0");
     m_update.stopRequested = false;
 
+    // The attempts are for a server that refuses for a moment; one that stays
+    // silent is not asked again, or the road would wait a hundred times as long.
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
         opened = m_ftp.OpenFile(remoteName, size);
+        if (!opened && m_ftp.TimedOut())
+            break;
         if (!opened)
             std::this_thread::sleep_for(kOpenPause);
     }

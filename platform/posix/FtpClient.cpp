@@ -8,6 +8,7 @@
 #include "platform/FtpClient.h"
 
 #include "platform/Files.h"
+#include "platform/TransferLimits.h"
 #include "platform/posix/CurlGlobal.h"
 
 #include <curl/curl.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/select.h>
 
 namespace tarnvale::platform {
 namespace {
@@ -26,10 +28,6 @@ namespace {
 constexpr std::size_t kMaxListingBytes = 16u << 20;
 
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kResponseTimeoutSeconds = 60;
-// A transfer that moves no byte for this long is given up, as WinINet's receive
-// time-out would.
-constexpr long kStallSeconds = 60;
 
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
@@ -179,10 +177,15 @@ struct FtpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_USERNAME, account.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
         curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+        // A server that stops answering, or a transfer that stalls or trickles,
+        // fails within the transfer limits rather than holding the road.
+        const TransferLimits limits = CurrentTransferLimits();
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         static_cast<long>(limits.stallSeconds));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT,
+                         static_cast<long>(limits.minimumBytesPerSecond));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -202,13 +205,38 @@ struct FtpClient::Impl {
                 break;
             }
             done = TakeResult(result);
-            if (!done && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            if (!done && !Wait()) {
                 result = CURLE_FAILED_INIT;
                 break;
             }
         }
         curl_multi_remove_handle(multi, easy);
         return result;
+    }
+
+    // Waits for the connection's sockets, or for libcurl's next time-out. libcurl
+    // 7.88 sometimes returns from a step with no socket to wait on (after the
+    // reply to EPSV, fixed in 8.4): polling would then sleep its whole timeout,
+    // so it only looks, without waiting.
+    bool Wait() {
+        fd_set read, write, error;
+        FD_ZERO(&read);
+        FD_ZERO(&write);
+        FD_ZERO(&error);
+        int maxFd = -1;
+        if (curl_multi_fdset(multi, &read, &write, &error, &maxFd) != CURLM_OK)
+            return false;
+        const int timeout = maxFd == -1 ? 0 : 1000;
+        return curl_multi_poll(multi, nullptr, 0, timeout, nullptr) == CURLM_OK;
+    }
+
+    // Whether the server has said that the file's data is on its way.
+    bool TransferOpened() const {
+        for (const std::string& reply : replies) {
+            if (reply.compare(0, 4, "150 ") == 0 || reply.compare(0, 4, "125 ") == 0)
+                return true;
+        }
+        return false;
     }
 
     bool TakeResult(CURLcode& result) {
@@ -448,9 +476,11 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     d.fileResult = CURLE_OK;
     const bool added = curl_multi_add_handle(d.multi, d.easy) == CURLM_OK;
     d.fileOpen = added;
-    // Wait for the first bytes or the end, so that a missing file fails here, as
-    // FtpOpenFileA does, and not on the first read.
-    while (added && d.staged.empty() && !d.fileDone) {
+    // Wait until the server has opened the transfer (its 125 or 150 reply), the
+    // first bytes or the end, so that a missing file fails here, as FtpOpenFileA
+    // does, and not on the first read. A transfer that stalls after it opened
+    // fails on a read, where it is not retried.
+    while (added && d.staged.empty() && !d.fileDone && !d.TransferOpened()) {
         int running = 0;
         if (curl_multi_perform(d.multi, &running) != CURLM_OK) {
             d.fileResult = CURLE_FAILED_INIT;
@@ -458,8 +488,8 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
             break;
         }
         d.fileDone = d.TakeResult(d.fileResult);
-        if (d.staged.empty() && !d.fileDone)
-            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+        if (d.staged.empty() && !d.fileDone && !d.TransferOpened())
+            d.Wait();
     }
     if (!added || (d.fileDone && d.fileResult != CURLE_OK && d.staged.empty())) {
         const CURLcode result = added ? d.fileResult : CURLE_FAILED_INIT;
@@ -518,12 +548,16 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
         }
         d.fileDone = d.TakeResult(d.fileResult);
         if (d.staged.empty() && !d.fileDone)
-            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+            d.Wait();
     }
 }
 
 void FtpClient::CloseFile() {
     m_impl->CloseFile();
+}
+
+bool FtpClient::TimedOut() const {
+    return m_impl->errorCode == CURLE_OPERATION_TIMEDOUT;
 }
 
 int FtpClient::ErrorCode() const {

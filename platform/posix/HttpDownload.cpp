@@ -3,6 +3,7 @@
 #include "platform/HttpDownload.h"
 
 #include "platform/Files.h"
+#include "platform/TransferLimits.h"
 #include "platform/posix/CurlGlobal.h"
 
 #include <curl/curl.h>
@@ -17,7 +18,6 @@ namespace tarnvale::platform {
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kStallSeconds = 60;
 // Larger receive chunks than libcurl's default cut the per-chunk overhead (system
 // calls, progress reports) for archives of hundreds of megabytes.
 constexpr long kReceiveBufferBytes = 256 * 1024;
@@ -103,8 +103,11 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    // A body that stalls or trickles fails instead of holding the road for ever.
+    const TransferLimits limits = CurrentTransferLimits();
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT,
+                     static_cast<long>(limits.minimumBytesPerSecond));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, message);

@@ -1,8 +1,13 @@
 // FTP client over WinINet, with the arguments the update road has always used.
 #include "platform/FtpClient.h"
 
+#include "platform/MillisecondClock.h"
+#include "platform/TransferLimits.h"
+
 #include <windows.h>
 #include <wininet.h>
+
+#include <optional>
 
 namespace tarnvale::platform {
 namespace {
@@ -24,6 +29,7 @@ struct FtpClient::Impl {
     HINTERNET file = nullptr;
     std::uint64_t fileTotal = 0;
     std::uint64_t fileExpected = 0;
+    std::optional<StallWatch> stall; // of the open file
     std::size_t skippedLongNames = 0;
     int errorCode = 0;
     std::string errorText;
@@ -111,6 +117,14 @@ bool FtpClient::Connect(const char* host, std::uint16_t port, const char* accoun
         d.FailLast("InternetConnect failed");
         return false;
     }
+    // A server that stops answering, or a data connection that goes silent,
+    // fails within the stall limit; a trickle is caught by the reads.
+    DWORD timeout = static_cast<DWORD>(CurrentTransferLimits().stallSeconds) * 1000u;
+    for (DWORD option : {static_cast<DWORD>(INTERNET_OPTION_RECEIVE_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_SEND_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_DATA_RECEIVE_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_DATA_SEND_TIMEOUT)})
+        ::InternetSetOptionA(d.connection, option, &timeout, sizeof timeout);
     return true;
 }
 
@@ -239,6 +253,7 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     }
     d.fileTotal = 0;
     d.fileExpected = expectedSize;
+    d.stall.emplace(CurrentTransferLimits(), TimeGetTime());
     return true;
 }
 
@@ -254,7 +269,13 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
         return FtpRead::Failed;
     }
     DWORD read = 0;
-    const DWORD wanted = capacity > 0x10000000 ? 0x10000000 : static_cast<DWORD>(capacity);
+    DWORD wanted = capacity > 0x10000000 ? 0x10000000 : static_cast<DWORD>(capacity);
+    // Asking what has arrived first keeps a read from waiting to fill the whole
+    // buffer, so a trickling server is seen as one.
+    DWORD available = 0;
+    if (::InternetQueryDataAvailable(d.file, &available, 0, 0) && available > 0 &&
+        available < wanted)
+        wanted = available;
     if (!::InternetReadFile(d.file, buffer, wanted, &read)) {
         d.FailLast("InternetReadFile failed");
         return FtpRead::Failed;
@@ -262,6 +283,10 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
     if (read > 0) {
         got = read;
         d.fileTotal += read;
+        if (d.stall && !d.stall->Progress(d.fileTotal, TimeGetTime())) {
+            d.Fail(ERROR_INTERNET_TIMEOUT, "the transfer stalled below the minimum speed");
+            return FtpRead::Failed;
+        }
         return FtpRead::Data;
     }
     // WinINet also ends a transfer the server aborted ("426") with an empty read, so
@@ -275,6 +300,10 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
 
 void FtpClient::CloseFile() {
     m_impl->CloseFile();
+}
+
+bool FtpClient::TimedOut() const {
+    return m_impl->errorCode == ERROR_INTERNET_TIMEOUT;
 }
 
 int FtpClient::ErrorCode() const {

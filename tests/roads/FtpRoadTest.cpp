@@ -304,6 +304,23 @@ TEST_F(FtpRoadTest, ShortAndBrokenTransfersFailTheFile) {
     }
 }
 
+// A file whose transfer stalls fails at once with the road: it is not opened
+// again a hundred times, each waiting out the stall.
+TEST_F(FtpRoadTest, AStalledFileFailsTheRoadWithoutRetries) {
+    ShortTransferLimits limits;
+    Publish("1.00.01", {{"a-ok.txt", "fine"}, {"stall-x.bin", Bytes(20'000, 's')}}, FileByFile);
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_FALSE(RunFtp(engine));
+    EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_FALSE(Saw(msgid::kCannotOpenRemoteFile));
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("stall-x.bin"), std::string::npos)
+        << window.failures[0].Detail();
+    EXPECT_FALSE(fs::exists("Temp/stall-x.bin"));
+    EXPECT_EQ(Journalled(), std::vector<std::string>{"a-ok.txt"});
+}
+
 // A local file that cannot be created fails the file with message 137; it is not
 // journalled, so the next attempt fetches it again.
 TEST_F(FtpRoadTest, ALocalFileThatCannotBeCreatedIsNotJournalled) {

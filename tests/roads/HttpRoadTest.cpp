@@ -128,6 +128,25 @@ TEST_F(HttpRoadTest, AFailedArchiveLeavesNothingOfItsVersionInTemp) {
     EXPECT_FALSE(fs::exists("a.txt"));
 }
 
+// A server whose bodies trickle ends the road with a message instead of holding
+// it (here the patch list is the first body long enough to stall).
+TEST_F(HttpRoadTest, AStalledBodyFailsTheRoad) {
+    ShortTransferLimits limits;
+    Publish("1.00.01", {{"big.bin", std::string(300'000, 'b')}});
+    UpdateEngine engine(launcher, update, window, Hooks());
+    engine.StoreHttpServer((HttpAddress() + "/slow").c_str(), 0, "", "", "version.wvd");
+    EXPECT_EQ(engine.StartHttpUpdate(), 1);
+    engine.JoinHttpWorker();
+    EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.statusTexts.back(), Text(window.failures[0].Message()));
+    EXPECT_NE(window.failures[0].Detail().find("http://" + HttpAddress() + "/slow/"),
+              std::string::npos)
+        << window.failures[0].Detail();
+    EXPECT_FALSE(fs::exists("big.bin"));
+    EXPECT_TRUE(fs::is_empty("Temp"));
+}
+
 TEST_F(HttpRoadTest, AVersionFileNameOutsideTheGameFolderIsNeverWritten) {
     Publish("1.00.01", {{"a.txt", "a"}});
     fs::create_directories("game");

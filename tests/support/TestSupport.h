@@ -26,6 +26,16 @@ class TempDirTest : public ::testing::Test {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
+// Shortens the transfer limits while it lives, so that a stall test ends within
+// seconds; the defaults come back afterwards.
+class ShortTransferLimits {
+  public:
+    explicit ShortTransferLimits(int stallSeconds = 1, int minimumBytesPerSecond = 4096);
+    ~ShortTransferLimits();
+    ShortTransferLimits(const ShortTransferLimits&) = delete;
+    ShortTransferLimits& operator=(const ShortTransferLimits&) = delete;
+};
+
 // Records every message box instead of showing it, while it lives.
 class MessageBoxRecorder {
   public:
