@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # connect_waits_test.sh BIN: the headless launcher against connect servers that
 # misbehave after accepting the connection (silent, closing at once, sending only
-# packets that are no answer), and against an update server without a version
-# file. Every run must end within its limit with exit status 1 and say on stderr
+# packets that are no answer), a second launcher on the same game folder, and an
+# update server without a version file. Every run must end within its limit with exit status 1 and say on stderr
 # what happened; a failed road names its cause beside the player's text.
 set -u
 bin=$1
@@ -67,6 +67,24 @@ for mode in silent noise; do
   grep -q "sent no answer within 2 s" "$work/err" || fail "$mode: $(cat "$work/err")"
   kill "${pids[-1]}" 2>/dev/null
 done
+
+# One game folder, one launcher: a second one started with another environment
+# (so another runtime folder for its single-instance lock) shows text 127 and
+# ends, while the first goes on waiting.
+rm -f "$work/rogue.port"
+rogue silent
+port=$(cat "$work/rogue.port")
+timeout 60 "$bin/tarnvale-launcher" --host 127.0.0.1 --port "$port" --game-dir "$work/game" \
+  --partition 0 --no-start --connect-timeout 8 < /dev/null > "$work/first.out" 2> "$work/first.err" &
+first=$!
+sleep 1
+mkdir -p "$work/elsewhere"
+XDG_RUNTIME_DIR=$work/elsewhere run "$port" --connect-timeout 8
+[ $status -eq 1 ] || fail "second launcher on one game folder: exit status $status"
+grep -q "The launcher is already running" "$work/err" || fail "second launcher: $(cat "$work/err")"
+kill -0 $first 2>/dev/null || fail "the first launcher ended: $(cat "$work/first.err")"
+wait $first
+kill "${pids[-1]}" 2>/dev/null
 
 rm -f "$work/rogue.port"
 rogue close
