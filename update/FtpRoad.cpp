@@ -84,6 +84,9 @@ bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const
 StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, const char* name,
                                     const char* password, const char* versionFile) {
     platform::RemoveFile(updateserver::kDefaultVersionFileName);
+    // A list left by a launcher stopped at the end of its road would stay for
+    // good if nothing is due this time.
+    platform::RemoveFile(updateserver::kPatchListName);
     CopyServerFields(address, port, name, password, versionFile);
     ShowStatus(msgid::kFtpUpdateStarts);
     m_update.selfUpdatePending = false;
@@ -118,6 +121,12 @@ StepResult UpdateEngine::RunFtpVersionLoop() {
         ShowStatus(msgid::kUpdateFailed);
         return result;
     };
+    // A journal of a version that is already installed was left by a launcher
+    // stopped after it had recorded the version and before it retired the
+    // journal; nothing will ever use it.
+    std::int32_t journalled = 0;
+    if (ReadPatchLogVersion(journalled) && journalled <= m_update.localVersion.Packed())
+        platform::RemoveFile(kPatchLogName);
     for (int i = 0; i < count; ++i) {
         const VersionEntry& entry = table[static_cast<std::size_t>(i)];
         if (!IsNewer(entry, m_update.localVersion)) {

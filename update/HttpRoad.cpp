@@ -21,6 +21,9 @@ int UpdateEngine::StartHttpUpdate() {
         return 1;
     JoinHttpWorker();
     platform::RemoveFile(m_update.server.versionFileName);
+    // A list left by a launcher stopped at the end of its road would stay for
+    // good if nothing is due this time.
+    platform::RemoveFile(updateserver::kPatchListName);
     ShowStatus(msgid::kFetchingVersionFile);
     m_window.fileBar.SetRange(100);
     if (m_hooks.hideConnectButton)

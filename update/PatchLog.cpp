@@ -78,7 +78,7 @@ bool PatchLogHasFile(const char* key) {
     return false;
 }
 
-bool PatchLogVersionDiffers(std::int32_t currentVersion) {
+bool ReadPatchLogVersion(std::int32_t& version) {
     PatchLogReader reader;
     if (!reader.Open())
         return false;
@@ -91,7 +91,13 @@ bool PatchLogVersionDiffers(std::int32_t currentVersion) {
             break;
         }
     }
-    return logged.Packed() != currentVersion;
+    version = logged.Packed();
+    return true;
+}
+
+bool PatchLogVersionDiffers(std::int32_t currentVersion) {
+    std::int32_t logged = 0;
+    return ReadPatchLogVersion(logged) && logged != currentVersion;
 }
 
 } // namespace tarnvale

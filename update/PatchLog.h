@@ -30,6 +30,10 @@ bool PatchLogHasFile(const char* key);
 // cannot be opened.
 bool PatchLogVersionDiffers(std::int32_t currentVersion);
 
+// The packed version of the journal's first `V` line (0 when there is none);
+// false when there is no journal to read.
+bool ReadPatchLogVersion(std::int32_t& version);
+
 // Reads the journal record by record as the pattern "%c %s\n" does: the kind is
 // the next byte, the text the following run of non-blank bytes; white space
 // after the text is skipped. The file is open only while the reader lives.

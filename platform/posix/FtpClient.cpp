@@ -104,6 +104,7 @@ struct FtpClient::Impl {
     // Destination of the current non-file operation.
     std::string* listingText = nullptr;
     std::FILE* localFile = nullptr;
+    int localError = 0; // errno of a failed write to localFile
 
     std::size_t skippedLongNames = 0;
     int errorCode = 0;
@@ -144,7 +145,10 @@ struct FtpClient::Impl {
     static size_t OnFileData(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
-        return std::fwrite(data, 1, n, self->localFile) == n ? n : 0;
+        if (std::fwrite(data, 1, n, self->localFile) == n)
+            return n;
+        self->localError = errno;
+        return 0;
     }
 
     static size_t OnStreamData(char* data, size_t size, size_t count, void* user) {
@@ -445,19 +449,23 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
     d.Prepare(remoteName);
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    d.localError = 0;
     CURLcode result = d.Run();
-    const bool closed = std::fclose(d.localFile) == 0;
+    if (std::fclose(d.localFile) != 0 && d.localError == 0)
+        d.localError = errno;
     d.localFile = nullptr;
-    if (result == CURLE_OK && !closed)
-        result = CURLE_WRITE_ERROR;
-    if (result == CURLE_OK && std::rename(temp.c_str(), target.c_str()) != 0)
-        result = CURLE_WRITE_ERROR;
-    if (result != CURLE_OK) {
-        std::remove(temp.c_str());
+    if (result == CURLE_OK && d.localError == 0 && std::rename(temp.c_str(), target.c_str()) != 0)
+        d.localError = errno;
+    if (result == CURLE_OK && d.localError == 0)
+        return true;
+    std::remove(temp.c_str());
+    // A local file that could not be written says why, in the system's words
+    // ("No space left on device"), rather than as libcurl's write error.
+    if (d.localError != 0)
+        d.Fail(CURLE_WRITE_ERROR, "cannot write " + temp + ": " + std::strerror(d.localError));
+    else
         d.FailCurl(result);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize) {

@@ -230,6 +230,20 @@ TEST_F(FtpRoadTest, AVersionThatCannotBeRecordedFailsTheRoad) {
         << window.failures[0].Detail();
 }
 
+// What a launcher stopped at the end of its road left: the journal of the
+// version it had just recorded, and the patch list. Nothing is due, and both go.
+TEST_F(FtpRoadTest, LeftoversOfARecordedVersionGoEvenWhenNothingIsDue) {
+    Publish("1.00.01", {{"a.txt", "one"}}, FileByFile);
+    SetLocalVersion("1.00.01");
+    WriteFile("patch.log", "V 1.0.1\nF a.txt\n");
+    WriteFile("list.inf", "\"a.txt\"\n");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    ASSERT_TRUE(RunFtp(engine));
+    EXPECT_FALSE(fs::exists("patch.log"));
+    EXPECT_FALSE(fs::exists("list.inf"));
+    EXPECT_FALSE(fs::exists("a.txt")) << "nothing was due";
+}
+
 TEST_F(FtpRoadTest, AJournalOfAnotherVersionStartsOver) {
     Publish("1.00.01", {{"a.bin", "fresh"}}, FileByFile);
     WriteFile("patch.log", "V 9.9.9\nF a.bin\n");
