@@ -234,6 +234,8 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
                                                                   ": " + why));
     };
 
+    StagingJournal journal;
+    journal.Load();
     FileByFileReading reading(reader);
     for (;;) {
         const FileEntry entry = reading.Next();
@@ -268,15 +270,15 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
                     ? entry.relativePath.substr(0, entry.relativePath.size() - kPackedSuffixLength)
                     : entry.relativePath;
             if (m_update.resumeFromLog) {
-                if (PatchLogVersionDiffers(m_update.currentVersion)) {
-                    platform::RemoveFile(kPatchLogName);
+                if (journal.Exists() && journal.Version() != m_update.currentVersion) {
+                    journal.Discard();
                     m_update.resumeFromLog = false;
                     ClientVersion current;
                     current.major = static_cast<std::uint8_t>(m_update.currentVersion >> 16);
                     current.minor = static_cast<std::uint8_t>(m_update.currentVersion >> 8);
                     current.build = static_cast<std::uint8_t>(m_update.currentVersion);
-                    AppendPatchLog(kLogVersion, FormatLogForm(current).c_str());
-                } else if (PatchLogHasFile(key.c_str())) {
+                    journal.Append(kLogVersion, FormatLogForm(current));
+                } else if (journal.HasFile(key)) {
                     break; // staged by an earlier attempt
                 }
             }
@@ -295,7 +297,7 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
             }
             // A file that cannot be journalled (a name with a blank) would never be
             // copied into place: the version fails instead of going on without it.
-            if (!AppendPatchLog(kLogFile, key.c_str()))
+            if (!journal.Append(kLogFile, key))
                 return fail(StepResult::Failure(
                     msgid::kUpdateFailed, "cannot journal \"" + key + "\" in " + kPatchLogName +
                                               ": " + platform::LastFileErrorText()));

@@ -2,9 +2,10 @@
 // connection alive between operations (libcurl caches it in the multi handle), so
 // the server sees one login, as with WinINet. libcurl addresses files by URL rather
 // than by a current directory, so the client tracks the remote current directory
-// itself: every operation first sends "CWD <current>" and then names files relative
-// to it (libcurl's no-CWD method), which gives relative names exactly the meaning
-// they have for WinINet, also after libcurl had to reconnect.
+// itself (as the server names it after a CWD) and hands every transfer and listing
+// the absolute path made from it (libcurl's no-CWD method). Relative names keep
+// exactly the meaning they have for WinINet, also after libcurl had to reconnect,
+// and a file costs no CWD of its own: only a change of directory asks the server.
 #include "platform/FtpClient.h"
 
 #include "platform/Files.h"
@@ -164,16 +165,26 @@ struct FtpClient::Impl {
         return n;
     }
 
+    // The absolute path of a name relative to the tracked current directory; a
+    // name that begins with "/" is absolute already. A trailing "/" asks for a
+    // listing of that directory.
+    std::string AbsolutePath(const std::string& name) const {
+        if (!name.empty() && name.front() == '/')
+            return name;
+        std::string path = currentDirectory.empty() ? "/" : currentDirectory;
+        if (path.back() != '/')
+            path += '/';
+        return path + name;
+    }
+
     // Options every request of this connection carries; Prepare resets the rest.
-    // Every request first enters the tracked current directory, then sends the
-    // extra commands, all before libcurl's own.
+    // `remotePath` is an absolute path, or empty for a request that transfers
+    // nothing; `commands` are sent before libcurl's own.
     void Prepare(const std::string& remotePath, const std::vector<std::string>& commands = {}) {
         curl_easy_reset(easy);
         replies.clear();
         curl_slist_free_all(quote);
         quote = nullptr;
-        if (!currentDirectory.empty()) // empty only while logging in
-            quote = curl_slist_append(quote, ("CWD " + currentDirectory).c_str());
         for (const std::string& command : commands)
             quote = curl_slist_append(quote, command.c_str());
         const std::string url = baseUrl + "/" + EncodePath(remotePath);
@@ -375,7 +386,7 @@ bool FtpClient::SetRemoteDirectory(const std::string& directory) {
         return false;
     // The server resolves the name (relative, absolute, "..") and says where that
     // led; libcurl fails the request if either CWD is refused.
-    d.Prepare("", {"CWD " + directory, "PWD"});
+    d.Prepare("", {"CWD " + d.currentDirectory, "CWD " + directory, "PWD"});
     curl_easy_setopt(d.easy, CURLOPT_NOBODY, 1L);
     const CURLcode result = d.Run();
     if (result != CURLE_OK) {
@@ -408,7 +419,7 @@ bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>&
     if (!d.Ready())
         return false;
     std::string text;
-    d.Prepare("");
+    d.Prepare(d.AbsolutePath(""));
     d.listingText = &text;
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnListing);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
@@ -446,7 +457,7 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
         d.Fail(CURLE_WRITE_ERROR, "cannot create " + temp + ": " + std::strerror(errno));
         return false;
     }
-    d.Prepare(remoteName);
+    d.Prepare(d.AbsolutePath(remoteName));
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
     d.localError = 0;
@@ -472,9 +483,12 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     Impl& d = *m_impl;
     if (!d.Ready() || !d.CheckName(remoteName))
         return false;
-    d.Prepare(remoteName);
+    d.Prepare(d.AbsolutePath(remoteName));
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnStreamData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    // No SIZE before the transfer, a round trip per file: the listing gave the
+    // size, and the reads hold the transfer to it.
+    curl_easy_setopt(d.easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     d.staged.clear();
     d.stagedPos = 0;
     d.fileTotal = 0;
