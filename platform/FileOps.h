@@ -44,6 +44,11 @@ std::string LastFileErrorText();
 // read-only `to` is not replaced (as the system's own copy refuses it).
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 
+// CopyFileReplacing for a staged file that is only ever deleted afterwards: where
+// the system allows, the copy shares the staged file's storage (a hard link on
+// POSIX), which costs no copying and no space; otherwise it is a copy.
+bool PlaceStagedCopy(const std::string& from, const std::string& to);
+
 // Renames `from` to `to`, replacing a file of that name. Fails for a read-only
 // target on Windows.
 bool MoveFileReplacing(const std::string& from, const std::string& to);

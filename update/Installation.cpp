@@ -94,7 +94,7 @@ StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window) {
             update.selfUpdatePending = true;
         const std::string destination = current + "\\" + target.destination;
         platform::SetNormalAttributes(destination);
-        if (!platform::CopyFileReplacing(source, destination)) {
+        if (!platform::PlaceStagedCopy(source, destination)) {
             const int error = platform::LastFileError();
             char message[1024];
             std::snprintf(message, sizeof message, kPatchInstallErrorFormat, source.c_str(), error);

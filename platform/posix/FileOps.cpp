@@ -135,6 +135,45 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     return false;
 }
 
+bool PlaceStagedCopy(const std::string& from, const std::string& to) {
+    const std::string source = NativePath(from);
+    const std::string target = NativePath(to);
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0)
+        return Fail();
+    if (!S_ISREG(st.st_mode)) {
+        RecordFileError(EISDIR);
+        return false;
+    }
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) {
+        // As CopyFileReplacing: a read-only target is not replaced.
+        if (!(existing.st_mode & S_IWUSR)) {
+            RecordFileError(EACCES);
+            return false;
+        }
+        // Already in place (an earlier, interrupted attempt linked it); renaming
+        // a second link over it would leave that link behind.
+        if (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino)
+            return true;
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string stage =
+            StagingName(target, static_cast<unsigned long>(::getpid()), attempt);
+        if (::link(source.c_str(), stage.c_str()) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break; // another file system, or links not supported: copy instead
+        }
+        if (::rename(stage.c_str(), target.c_str()) == 0)
+            return true;
+        Fail();
+        ::unlink(stage.c_str());
+        return false;
+    }
+    return CopyFileReplacing(from, to);
+}
+
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
     return ::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail();
 }

@@ -29,6 +29,8 @@ namespace {
 constexpr std::size_t kMaxListingBytes = 16u << 20;
 
 constexpr long kConnectTimeoutSeconds = 30;
+// What a transfer holds before libcurl is asked to wait for the reads.
+constexpr std::size_t kMaxStagedBytes = 64 * 1024;
 
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
@@ -90,9 +92,10 @@ struct FtpClient::Impl {
     // Replies of the current operation, one per line, for PWD and error texts.
     std::vector<std::string> replies;
 
-    // The open remote file. The write callback stages at most one chunk that libcurl
-    // hands over; while it is not consumed, further data is paused inside libcurl,
-    // so memory stays bounded however fast the server sends.
+    // The open remote file. The write callback stages what libcurl hands over up
+    // to kMaxStagedBytes; beyond that, further data is paused inside libcurl until
+    // the reads have taken it, so memory stays bounded however fast the server
+    // sends, and a fast transfer is seldom paused.
     bool fileOpen = false;
     bool fileDone = false;
     bool filePaused = false;
@@ -155,12 +158,16 @@ struct FtpClient::Impl {
     static size_t OnStreamData(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
-        if (self->stagedPos < self->staged.size()) {
+        if (self->staged.size() - self->stagedPos >= kMaxStagedBytes) {
             self->filePaused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        self->staged.assign(data, data + n);
-        self->stagedPos = 0;
+        if (self->stagedPos > 0) {
+            self->staged.erase(self->staged.begin(),
+                               self->staged.begin() + static_cast<std::ptrdiff_t>(self->stagedPos));
+            self->stagedPos = 0;
+        }
+        self->staged.insert(self->staged.end(), data, data + n);
         self->fileTotal += n;
         return n;
     }

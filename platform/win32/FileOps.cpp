@@ -79,6 +79,11 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     return false;
 }
 
+bool PlaceStagedCopy(const std::string& from, const std::string& to) {
+    // The system's own copy, as the launcher has always made it here.
+    return CopyFileReplacing(from, to);
+}
+
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
     return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) || Fail();
 }

@@ -304,6 +304,26 @@ TEST_F(Installation, DeleteTempFilesRetiresTheJournalFirst) {
     EXPECT_TRUE(platform::IsDirectory("Temp\\busy.bmd")) << "left for the clean-up at game start";
 }
 
+// A copy put in place twice (a launcher stopped among the copies runs them all
+// again) leaves the file as it was and no staging name behind; a read-only
+// target is refused as the system's copy refuses it.
+TEST_F(Installation, AStagedCopyPutInPlaceTwiceLeavesNothingBehind) {
+    Put("Temp\\Data\\a.bmd", "new bytes");
+    Put("Data\\a.bmd", "old bytes");
+    ASSERT_TRUE(platform::PlaceStagedCopy("Temp\\Data\\a.bmd", "Data\\a.bmd"));
+    ASSERT_TRUE(platform::PlaceStagedCopy("Temp\\Data\\a.bmd", "Data\\a.bmd"));
+    EXPECT_EQ(Slurp("Data\\a.bmd"), "new bytes");
+    EXPECT_TRUE(platform::RemoveFile("Temp\\Data\\a.bmd"));
+    EXPECT_EQ(Slurp("Data\\a.bmd"), "new bytes") << "the staged copy goes, the file stays";
+    EXPECT_EQ(SweepStagingLeftovers("."), 0);
+
+    Put("Temp\\b.bmd", "new");
+    Put("b.bmd", "kept");
+    platform::WriteAttributes("b.bmd", platform::kAttrReadOnly);
+    EXPECT_FALSE(platform::PlaceStagedCopy("Temp\\b.bmd", "b.bmd"));
+    EXPECT_EQ(Slurp("b.bmd"), "kept");
+}
+
 TEST_F(Installation, StagingLeftoversAreSweptByTheirFormOnly) {
     EXPECT_TRUE(platform::IsStagingName(platform::StagingName("Item.bmd", 4242, 7)));
     const char* stale[] = {"a.bmd.~tv123-0", "Data\\Sub\\b.txt.~tv9-12",
