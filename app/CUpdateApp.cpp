@@ -1,8 +1,8 @@
 #include "app/CUpdateApp.h"
 
 #include "app/CommandLine.h"
-#include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
+#include "state/MessageBoxes.h"
 #include "update/SelfUpdate.h"
 #include "update/StagingLeftovers.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/LauncherState.h"
 #include "platform/InstanceMutex.h"
+#include "state/LauncherState.h"
 #include "tarnvale/settings.h"
 
 namespace tarnvale {

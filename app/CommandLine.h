@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LauncherState.h"
+#include "state/LauncherState.h"
 
 #include <string_view>
 

@@ -9,11 +9,11 @@
 // line: total seconds, the seconds spent fetching (HTTP: the archive download
 // alone; FTP: from the first file to the last byte of the last one), the bytes
 // and files fetched.
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "msg/MessageFile.h"
 #include "msg/MessageIds.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "tarnvale/settings.h"
 #include "update/UpdateEngine.h"
 #include "update/VersionConfig.h"

@@ -58,6 +58,7 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == 0 || b < a) ? b : a }'; }
 mkdir -p "$work/src-http"
 head -c $((size_mb * 1024 * 1024)) /dev/urandom >"$work/src-http/big.bin"
 printf '[LOGIN]\r\nVersion=1.00.01\r\n' >"$work/src-http/config.ini"
+"$patch" init "$root" >/dev/null
 "$patch" add "$root" 1.00.01 "$work/src-http" --packed >/dev/null
 rm -rf "$work/src-http"
 archive_bytes=$(wc -c <"$root/1.00.01/up_list.zip")
@@ -101,6 +102,7 @@ with open(os.path.join(root, "config.ini"), "wb") as f:
     f.write(b"[LOGIN]\r\nVersion=1.00.01\r\n")
 PY
 # --mirror: a server directory lists at most 999 files for the road.
+"$patch" init "$root" >/dev/null
 "$patch" add "$root" 1.00.01 "$work/src-ftp" --files --mirror >/dev/null
 ftp_bytes=$(du -sb "$root/1.00.01" | cut -f1)
 

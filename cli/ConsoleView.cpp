@@ -1,5 +1,6 @@
 #include "cli/ConsoleView.h"
 
+#include "app/WindowSteps.h"
 #include "msg/MessageIds.h"
 
 #include <algorithm>
@@ -12,7 +13,12 @@ ConsoleView::ConsoleView(LauncherState& state, std::FILE* out, bool terminal,
                          const TextConverter& convert)
     : m_state(state), m_out(out), m_terminal(terminal), m_convert(convert) {}
 
+ConsoleView::~ConsoleView() {
+    FlushRepeats();
+}
+
 void ConsoleView::Print(const std::string& line) {
+    FlushRepeats();
     if (m_terminal && m_progressShown)
         std::fputs("\r\033[K", m_out); // the progress line gives way to the message
     m_progressShown = false;
@@ -25,7 +31,27 @@ void ConsoleView::SetStatusText(const char* text) {
     if (m_status == text)
         return;
     m_status = text;
+    // Piped to a log, a status that comes round again (the connect worker's
+    // "connecting" and "retrying", once a second) is counted, not printed again.
+    if (!m_terminal && std::find(m_recent.begin(), m_recent.end(), m_status) != m_recent.end()) {
+        ++m_repeats;
+        return;
+    }
     Print(m_convert(m_status));
+    m_recent.push_back(m_status);
+    if (m_recent.size() > kRecentStatuses)
+        m_recent.erase(m_recent.begin());
+}
+
+void ConsoleView::FlushRepeats() {
+    std::lock_guard guard(m_lock);
+    if (m_repeats == 0)
+        return;
+    const int repeats = m_repeats;
+    m_repeats = 0;
+    std::fprintf(m_out, "  (%d more status line%s like the above)\n", repeats,
+                 repeats == 1 ? "" : "s");
+    std::fflush(m_out);
 }
 
 void ConsoleView::SetTitleText(const char* text) {
@@ -112,20 +138,12 @@ void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long tot
 
 void ConsoleView::FinishUpdate() {
     std::lock_guard guard(m_lock);
-    SetStatusText(m_state.Text(msgid::kReadyToChoose));
-    readyToPlay = true;
-    connectPending = false;
-    update.updateDone = true;
-    RefreshProgress();
-    ShowPartitionView();
-    m_state.connectWorkerStop = 1;
+    FinishUpdateSteps(*this, m_state, update);
 }
 
 void ConsoleView::ResetToConnect() {
     std::lock_guard guard(m_lock);
-    readyToPlay = false;
-    connectPending = true;
-    SetStatusText(m_state.Text(msgid::kConnecting));
+    ResetToConnectSteps(*this, m_state);
 }
 
 void ConsoleView::ShowProgressView() {
@@ -153,8 +171,9 @@ void ConsoleView::ShowPartitionView() {
         if (!name[0] && entry.port == 0)
             continue;
         char line[160];
-        std::snprintf(line, sizeof line, "  %d) %-31s %s:%u%s", i, m_convert(name).c_str(), address,
-                      entry.port, entry.port ? "" : "  (closed)");
+        // Numbered from 1, as the connect server's configuration numbers them.
+        std::snprintf(line, sizeof line, "  %d) %-31s %s:%u%s", i + 1, m_convert(name).c_str(),
+                      address, entry.port, entry.port ? "" : "  (closed)");
         Print(line);
     }
 }

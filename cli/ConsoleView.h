@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "cli/TextConverter.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "update/UpdateState.h"
 
 #include <chrono>
@@ -10,16 +10,19 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace tarnvale::cli {
 
 // The launcher window of the headless launcher: a status line, the two bars with
 // their percentages, download speed and time left, and the partition list, on a
 // terminal. On a terminal the progress line is redrawn in place; piped to a file,
-// it prints one line per step so the log stays readable.
+// it prints one line per step so the log stays readable, and a status that comes
+// round again is counted instead of printed. Partitions are numbered from 1.
 class ConsoleView : public LauncherWindow {
   public:
     ConsoleView(LauncherState& state, std::FILE* out, bool terminal, const TextConverter& convert);
+    ~ConsoleView() override;
 
     // Dispatches one pending message of the front end's queue; false if none.
     void SetMessagePump(std::function<bool()> pump) { m_pump = std::move(pump); }
@@ -34,6 +37,9 @@ class ConsoleView : public LauncherWindow {
     void ShowConnectButton() override;
     bool PumpMessage() override;
     void ReportTransfer(unsigned long long done, unsigned long long total) override;
+
+    // Prints how many repeated status lines were left out, if any (piped only).
+    void FlushRepeats();
 
     UpdateState update; // the update engine's record, owned by the window
     std::string StatusText() const {
@@ -53,6 +59,10 @@ class ConsoleView : public LauncherWindow {
     const TextConverter& m_convert;
     std::function<bool()> m_pump;
     std::string m_status;
+    // Piped output: the last statuses printed, and how many repeats were left out.
+    static constexpr std::size_t kRecentStatuses = 2;
+    std::vector<std::string> m_recent;
+    int m_repeats = 0;
     bool m_progressShown = false;
     int m_lastTotal = -1, m_lastFile = -1;
 

@@ -1,20 +1,16 @@
 #include "cli/HeadlessFrontEnd.h"
 
+#include "app/LauncherSession.h"
 #include "cli/ConsoleView.h"
-#include "launch/GameStart.h"
+#include "launch/GameClient.h"
 #include "msg/MessageIds.h"
-#include "net/ConnectServerDispatcher.h"
-#include "net/ConnectWorker.h"
-#include "net/UpdateRoads.h"
-#include "platform/Files.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/ProgramStart.h"
+#include "platform/Sockets.h"
 #include "tarnvale/settings.h"
-#include "update/Installation.h"
-#include "update/PatchList.h"
-#include "update/UpdateEngine.h"
-#include "update/VersionConfig.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -25,24 +21,6 @@
 
 namespace tarnvale::cli {
 namespace {
-
-// The connect-server protocol starts the roads through this narrow interface.
-class EngineRoads : public UpdateRoads {
-  public:
-    explicit EngineRoads(UpdateEngine& engine) : m_engine(engine) {}
-    bool StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
-                        const char* password, const char* versionFile) override {
-        return m_engine.StartFtpUpdate(address, port, name, password, versionFile);
-    }
-    void StoreHttpServer(const char* address, std::uint16_t port, const char* name,
-                         const char* password, const char* versionFile) override {
-        m_engine.StoreHttpServer(address, port, name, password, versionFile);
-    }
-    bool StartHttpUpdate() override { return m_engine.StartHttpUpdate() != 0; }
-
-  private:
-    UpdateEngine& m_engine;
-};
 
 // The console view, plus what the headless loop needs to know about the road.
 class HeadlessView : public ConsoleView {
@@ -78,7 +56,7 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
     if (options.partition) {
         if (choosable(*options.partition))
             return options.partition;
-        why = "partition " + std::to_string(*options.partition) + " cannot be chosen";
+        why = "partition " + std::to_string(*options.partition + 1) + " cannot be chosen";
         return std::nullopt;
     }
     int open = 0;
@@ -101,14 +79,51 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
             return std::nullopt;
         }
         char* end = nullptr;
-        const long choice = std::strtol(line.c_str(), &end, 10);
-        if (end != line.c_str() && choosable(static_cast<int>(choice)))
+        const long choice = std::strtol(line.c_str(), &end, 10) - 1; // listed from 1
+        if (end != line.c_str() && choice >= 0 && choosable(static_cast<int>(choice)))
             return static_cast<int>(choice);
         std::printf("That partition cannot be chosen.\n");
     }
 }
 
+// Message boxes go to standard error, their texts converted for the terminal. The
+// "Error" boxes of the message-table loader hold its developer messages in code
+// page 949; every other text is in the message table's code page, the socket
+// client's "Error" boxes (texts 141 to 144) included. Paths show "/" only.
+struct BoxTexts {
+    const LauncherState* state = nullptr;
+    const TextConverter* table = nullptr;
+};
+BoxTexts g_boxTexts;
+
+bool IsTableText(const LauncherState& state, const std::string& text) {
+    for (int id = msgid::kSocketStartupFailed; id <= msgid::kSocketNoWindow; ++id) {
+        const std::string format = state.Text(id);
+        const std::string fixed = format.substr(0, format.find('%'));
+        if (!fixed.empty() && text.compare(0, fixed.size(), fixed) == 0)
+            return true;
+    }
+    return false;
+}
+
+int PrintBox(const char* text, const char* caption, unsigned /*type*/) {
+    static const TextConverter developer("CP949");
+    const std::string body = text ? text : "";
+    const std::string title = caption ? caption : "";
+    const bool korean = title == "Error" && !IsTableText(*g_boxTexts.state, body);
+    std::string shown = korean ? developer(body) : (*g_boxTexts.table)(body);
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    std::fprintf(stderr, "[%s] %s\n", (*g_boxTexts.table)(title).c_str(), shown.c_str());
+    std::fflush(stderr);
+    return 1; // IDOK
+}
+
 } // namespace
+
+void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table) {
+    g_boxTexts = {&state, &table};
+    platform::SetMessageBoxHook(PrintBox);
+}
 
 void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     if (!m_options.host.empty()) {
@@ -121,55 +136,69 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     TextConverter convert(m_options.codePage);
     HeadlessView view(state, stdout, ::isatty(STDOUT_FILENO) != 0, convert);
     view.ShowProgressView(); // the window opens on its progress view
-    const std::string gameFolder = platform::CurrentDirectory();
-    ReadLocalVersion(state, view.update, gameFolder);
 
-    state.socketClient.Startup();
-    platform::RemoveFile(std::string(settings::kLauncherName) + ".tmp");
-    platform::MakeDirectory(kStagingFolder);
-
-    GameStartHooks hooks;
-    if (!m_options.gameClient.empty())
-        hooks.gameClientExe = m_options.gameClient.c_str();
+    FrontEndHooks hooks;
     std::atomic<bool> windowClosed{false}; // set from the HTTP worker too
-    hooks.closeSocket = [&] { state.socketClient.Close(); };
-    hooks.cleanTempFolder = [] { CleanTempFolder(); };
-    hooks.isConfigPresent = [] { return platform::PathExists(kConfigIniName); };
-    hooks.runOptionsDialog = [] {
-        std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
-    };
+    hooks.requestWindowClose = [&] { windowClosed = true; };
     hooks.closeWindow = [&] {
         windowClosed = true;
         return std::intptr_t{0};
     };
-    hooks.endProcess = [](unsigned code) { platform::EndProcess(code); };
+    hooks.runOptionsDialog = [] {
+        std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
+    };
+    hooks.gameClientExe = m_options.gameClient;
+    const std::string clientName =
+        m_options.gameClient.empty() ? settings::kGameClientExe : m_options.gameClient;
 
-    UpdateEngineHooks engineHooks;
-    engineHooks.startAfterSelfUpdate = [&] { StartAfterSelfUpdate(state, hooks); };
-    engineHooks.requestWindowClose = [&] { windowClosed = true; };
-    engineHooks.closeConnectServer = [&] { state.socketClient.Close(); };
-    UpdateEngine engine(state, view.update, view, engineHooks);
-    hooks.closeFtpSession = [&] { engine.CloseFtpSession(); };
-    EngineRoads roads(engine);
-    ConnectServerDispatcher dispatcher(state, view, view.update, roads);
+    // The game start, watched: a client that cannot be started ends the run with
+    // its reason and a failure status. With --no-start nothing is started, also
+    // not by the hand-over after an update that carried a new launcher.
+    std::intptr_t startResult = platform::kStartSucceeded;
+    bool startSkipped = false;
+    hooks.startProgram = [&](const char* file, const std::string& parameters) {
+        if (m_options.noStart) {
+            startSkipped = true;
+            return platform::kStartSucceeded; // nothing to report: nothing was started
+        }
+        startResult = platform::StartProgram(file, parameters);
+        return startResult;
+    };
+    auto startFailure = [&]() -> std::string {
+        const char* reason = gameclient::StartFailureReason(startResult);
+        return reason ? "the game client " + clientName + " cannot be started: " + reason
+                      : std::string();
+    };
+    hooks.endProcess = [&](unsigned code) {
+        view.FlushRepeats();
+        if (const std::string failure = startFailure(); !failure.empty()) {
+            std::fprintf(stderr, "tarnvale-launcher: %s\n", failure.c_str());
+            platform::EndProcess(kExitFailed);
+        }
+        platform::EndProcess(code);
+    };
 
-    // A connect server that closes the connection before it has answered is
-    // reported, not waited on. Whatever it sent before closing is read first.
+    // The queue outlives the session, so that no worker of the session can be
+    // left holding a queue that is gone. A connect server that closes the
+    // connection before it has answered is reported, not waited on; whatever it
+    // sent before closing is read first.
+    LauncherSession* running = nullptr;
     bool closedByServer = false;
     platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
-        if (message.message != kWmSocketNotify)
+        if (!running || message.message != kWmSocketNotify)
             return;
         if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
-            dispatcher.OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
+            running->OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
             closedByServer = true;
         }
-        dispatcher.OnSocketNotify(message.wParam, message.lParam);
+        running->OnSocketNotify(message.wParam, message.lParam);
     });
     view.SetMessagePump([&] { return queue.DispatchOne(); });
-
-    ConnectWorker worker(state, view, queue.Handle());
-    view.connectPending = true;
-    worker.Start();
+    LauncherSession session(state, view, view.update, hooks);
+    running = &session;
+    UpdateEngine& engine = session.Engine();
+    session.Start(queue.Handle());
+    ConnectWorker& worker = session.Worker();
 
     // The whole wait for the connect server's answer has an end, not only the
     // connection itself: a server may accept and then stay silent or send only
@@ -178,21 +207,39 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
     bool connected = false;
     auto fail = [&](const std::string& why) {
+        view.FlushRepeats();
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
         m_exitCode = kExitFailed;
     };
     const std::string server =
         std::string(state.connectHost) + ":" + std::to_string(state.connectPort);
+    // A host name that cannot be resolved is said at once; the worker keeps trying
+    // until the timeout, as the launcher does.
+    std::uint32_t resolved = 0;
+    const bool resolvable = platform::SocketResolve(state.connectHost, resolved);
+    const std::string hostProblem =
+        "the connect server's host name " + std::string(state.connectHost) + " cannot be resolved";
+    if (!resolvable)
+        std::fprintf(stderr, "tarnvale-launcher: %s; trying until the timeout\n",
+                     hostProblem.c_str());
     for (;;) {
         queue.WaitAndDispatchOne(100);
         connected = connected || !view.connectPending;
         if (view.readyToPlay)
             break;
         if (engine.Outcome() == RoadOutcome::HandedOver) {
-            // The game start has run after a self-update; the new launcher waits
-            // for the next start.
+            // The update carried a new launcher: the hand-over has run, and the new
+            // launcher waits for the next start.
             engine.JoinHttpWorker();
             worker.RequestStop();
+            view.FlushRepeats();
+            std::printf("A new launcher was installed; it will be used on the next start.\n");
+            if (startSkipped) {
+                std::printf("Not starting the game client (--no-start).\n");
+            } else if (const std::string failure = startFailure(); !failure.empty()) {
+                fail(failure);
+                return;
+            }
             m_exitCode = kExitStarted;
             return;
         }
@@ -216,9 +263,12 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         }
         if (!answered && std::chrono::steady_clock::now() > deadline) {
             worker.RequestStop();
-            fail((connected ? "the connect server at " + server + " sent no answer within "
-                            : "no answer from the connect server at " + server + " within ") +
-                 std::to_string(m_options.connectTimeoutSeconds) + " s");
+            if (!resolvable)
+                fail(hostProblem);
+            else
+                fail((connected ? "the connect server at " + server + " sent no answer within "
+                                : "no answer from the connect server at " + server + " within ") +
+                     std::to_string(m_options.connectTimeoutSeconds) + " s");
             return;
         }
     }
@@ -226,6 +276,12 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     worker.RequestStop();
     worker.WaitForEnd(10000);
 
+    if (m_options.noStart && !m_options.partition) {
+        // Nothing to choose: ready to play is where --no-start stops.
+        std::printf("Ready to play; not starting the game client (--no-start).\n");
+        m_exitCode = kExitStarted;
+        return;
+    }
     std::string why;
     const std::optional<int> partition = ChoosePartition(state, m_options, why);
     if (!partition) {
@@ -235,7 +291,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     }
     state.selectedPartition = static_cast<std::uint32_t>(*partition);
     const PartitionEntry& entry = state.partitions[*partition];
-    std::printf("Partition %d: %s (%s:%u)\n", *partition,
+    std::printf("Partition %d: %s (%s:%u)\n", *partition + 1,
                 convert(FieldText(entry.name, sizeof entry.name)).c_str(),
                 FieldText(entry.address, sizeof entry.address).c_str(), entry.port);
     if (m_options.noStart) {
@@ -244,7 +300,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         return;
     }
     view.ShowProgressView();
-    OnConnectButton(state, view, view.update, hooks); // ends the process once started
+    session.OnConnect(); // ends the process, with a failure status if the start failed
     // Only a failure to store the connection parameters comes back here.
     fail(convert(state.Text(msgid::kCannotStoreParameters)));
 }

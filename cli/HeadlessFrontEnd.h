@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CUpdateApp.h"
+#include "cli/TextConverter.h"
 
 #include <optional>
 #include <string>
@@ -10,7 +11,7 @@ namespace tarnvale::cli {
 struct HeadlessOptions {
     std::string host;               // empty: the built-in connect server
     int port = 0;                   // 0: the built-in port
-    std::optional<int> partition;   // 0..9; otherwise asked on the terminal
+    std::optional<int> partition;   // index 0..9 (listed as 1..10); otherwise asked
     std::string gameClient;         // empty: the built-in game client name
     bool noStart = false;           // stop when ready to play
     std::string codePage = "CP936"; // encoding of the message texts
@@ -20,10 +21,16 @@ struct HeadlessOptions {
 // Exit statuses of the headless launcher.
 enum HeadlessExit : int {
     kExitStarted = 0,     // the game client was started, or ready with --no-start
-    kExitFailed = 1,      // the update or the start failed; the text is on stderr
+    kExitFailed = 1,      // the update failed, or the game client could not be started;
+                          // the text is on stderr
     kExitUsage = 2,       // bad options
     kExitNoPartition = 3, // no partition could be chosen
 };
+
+// Sends the launcher's message boxes to standard error, converted for the
+// terminal: the table's texts from `table`'s code page, the loader's developer
+// messages from code page 949. Both must outlive the run.
+void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table);
 
 // Runs the launcher's whole road without a window: connect, update, choose a
 // partition, start the game client. The console view stands in for the window.

@@ -15,21 +15,26 @@ namespace {
 
 using tarnvale::cli::HeadlessOptions;
 
+// The usage, on standard output when asked for, else on standard error after the
+// problem.
 int Usage(const char* error = nullptr) {
+    std::FILE* out = error ? stderr : stdout;
     if (error)
         std::fprintf(stderr, "tarnvale-launcher: %s\n", error);
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: tarnvale-launcher [options] [/t | /r | /l a.b.c]\n"
                  "  --host HOST          connect server (default: built in)\n"
                  "  --port PORT          connect server port (default 44405)\n"
                  "  --game-dir DIR       the game folder (default: the current directory)\n"
-                 "  --partition N        start partition N (0 to 9) without asking\n"
+                 "  --partition N        start partition N (1 to 10, as listed) without asking\n"
                  "  --game-client NAME   the game client's file name in the game folder\n"
-                 "  --no-start           stop when ready to play\n"
+                 "  --no-start           stop when ready to play (with --partition: once\n"
+                 "                       that partition is known to be open)\n"
                  "  --codepage CP        encoding of message.wtf texts (default CP936)\n"
                  "  --connect-timeout S  give up when the connect server has not answered\n"
                  "                       within S seconds (60)\n"
                  "  --stall-timeout S    give up a transfer that stalls for S seconds (60)\n"
+                 "  --help               show this help\n"
                  "  /t test mode, /r normal mode, /l a.b.c assume version a.b.c is installed\n");
     return tarnvale::cli::kExitUsage;
 }
@@ -68,9 +73,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--game-dir") {
             gameDir = needs("a folder");
         } else if (arg == "--partition") {
-            if (!ReadNumber(needs("a number"), 0, 9, number))
-                return Usage("--partition takes 0 to 9");
-            options.partition = number;
+            if (!ReadNumber(needs("a number"), 1, tarnvale::kPartitionCount, number))
+                return Usage("--partition takes 1 to 10, the numbers the partitions are listed by");
+            options.partition = number - 1;
         } else if (arg == "--game-client") {
             options.gameClient = needs("a file name");
         } else if (arg == "--no-start") {
@@ -89,7 +94,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             return 0;
-        } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
+        } else if (arg.size() >= 2 && arg[0] == '-') {
             return Usage(("unknown option " + arg).c_str());
         } else {
             switches += (switches.empty() ? "" : " ") + arg;
@@ -102,6 +107,9 @@ int main(int argc, char** argv) {
     }
 
     static tarnvale::LauncherState state; // the one process-wide record
+    // Boxes can come from the very start (a missing message.wtf), before the run.
+    static const tarnvale::cli::TextConverter boxText(options.codePage);
+    tarnvale::cli::InstallMessageBoxPrinter(state, boxText);
     tarnvale::cli::HeadlessFrontEnd frontEnd(options);
     tarnvale::CUpdateApp app(state, frontEnd);
     app.InitInstance(switches.c_str());

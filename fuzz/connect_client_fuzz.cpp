@@ -1,10 +1,10 @@
 // Feeds arbitrary reads through the socket client's framing and the connect-server
 // dispatcher. The input is a series of reads, each a length byte followed by that
 // many bytes (the last read takes what is left).
-#include "app/LauncherState.h"
 #include "net/ConnectServerDispatcher.h"
 #include "net/ConnectServerProtocol.h"
 #include "platform/MessageBox.h"
+#include "state/LauncherState.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as the version file, the way both update roads do: the
 // file is written into a scratch game folder and ParseVersionFile reads it.
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "update/UpdateState.h"
 #include "update/VersionConfig.h"
 

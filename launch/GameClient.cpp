@@ -19,4 +19,20 @@ int StartResultMessage(std::intptr_t result) {
     }
 }
 
+const char* StartFailureReason(std::intptr_t result) {
+    switch (result) {
+    case platform::kStartOutOfResources:
+        return "out of memory or system resources";
+    case platform::kStartFileNotFound:
+    case platform::kStartPathNotFound:
+        return "the file was not found";
+    case platform::kStartAccessDenied:
+        return "access denied (it is not executable, or it is a folder)";
+    case platform::kStartBadFormat:
+        return "it is not a program this system can run (damaged, or built for another system)";
+    default:
+        return result > 32 ? nullptr : "the system could not start it";
+    }
+}
+
 } // namespace tarnvale::gameclient

@@ -50,4 +50,9 @@ inline constexpr unsigned kCommandLineBufferSize = 256;
 // the start succeeded.
 int StartResultMessage(std::intptr_t result);
 
+// Why a start failed, in words, for every result of 32 or less (the window shows
+// only the three results above; the headless launcher reports them all);
+// nullptr when the result means the client started.
+const char* StartFailureReason(std::intptr_t result);
+
 } // namespace tarnvale::gameclient

@@ -2,9 +2,9 @@
 
 #include "launch/GameClient.h"
 
-#include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
 #include "platform/ProgramStart.h"
+#include "state/MessageBoxes.h"
 #include "tarnvale/settings.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "launch/ConnectionParameters.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "update/UpdateState.h"
 
 #include <cstdint>

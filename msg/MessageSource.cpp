@@ -1,6 +1,7 @@
 #include "msg/MessageSource.h"
 
 #include <charconv>
+#include <map>
 
 namespace tarnvale::msg {
 namespace {
@@ -26,6 +27,9 @@ bool Unescape(std::string_view escaped, std::string& text, std::string& what) {
         case 'n':
             text += '\n';
             break;
+        case 'r':
+            text += '\r';
+            break;
         default:
             what = std::string("unknown escape \\") + escaped[i];
             return false;
@@ -39,12 +43,17 @@ bool Unescape(std::string_view escaped, std::string& text, std::string& what) {
 bool ParseMessageSource(std::string_view source, std::vector<MessageFileRecord>& records,
                         SourceError& error) {
     records.clear();
+    std::map<int, int> definedOn; // identifier -> line
     int lineNumber = 0;
     while (!source.empty()) {
         const size_t eol = source.find('\n');
         std::string_view line = source.substr(0, eol);
         source.remove_prefix(eol == std::string_view::npos ? source.size() : eol + 1);
         ++lineNumber;
+        // A source saved with Windows line ends must not leave a carriage return at
+        // the end of every text; a wanted one is written "\r".
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         if (line.empty())
             continue;
 
@@ -63,6 +72,12 @@ bool ParseMessageSource(std::string_view source, std::vector<MessageFileRecord>&
         }
         if (id < -32768 || id > 32767) {
             error.what = "identifier outside -32768..32767";
+            return false;
+        }
+        if (const auto [it, added] = definedOn.emplace(id, lineNumber); !added) {
+            // The launcher would only ever find one of them: the other text is lost.
+            error.what = "identifier " + std::to_string(id) + " is already defined on line " +
+                         std::to_string(it->second);
             return false;
         }
         MessageFileRecord record;
@@ -98,6 +113,9 @@ std::string FormatMessageSource(const std::vector<MessageFileRecord>& records) {
                 break;
             case '\n':
                 out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
                 break;
             default:
                 out += c;

@@ -7,8 +7,9 @@
 #include <vector>
 
 // The readable source of a message table: one record per line, the decimal
-// identifier, a tab, then the text with the escapes \\, \t and \n; every other
-// byte stands for itself. Blank lines are skipped.
+// identifier, a tab, then the text with the escapes \\, \t, \n and \r; every
+// other byte stands for itself. Lines may end in "\n" or "\r\n"; blank lines are
+// skipped. Each identifier is defined once.
 namespace tarnvale::msg {
 
 struct SourceError {

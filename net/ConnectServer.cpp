@@ -28,30 +28,62 @@ int HexDigit(char c) {
     return -1;
 }
 
+// A piece of a value: text as written in the file (UTF-8), or bytes given by
+// \xNN escapes, which are already in the players' code page.
+struct Piece {
+    bool bytes = false;
+    std::string text;
+};
+
 // A value is taken as it stands, or between double quotes, where \" \\ and \xNN
 // (a byte, for names in the players' code page) are understood.
-bool Unquote(std::string_view raw, std::string& out, std::string& error) {
-    out.clear();
+bool UnquotePieces(std::string_view raw, std::vector<Piece>& pieces, std::string& error) {
+    pieces.clear();
+    auto add = [&](bool bytes, char c) {
+        if (pieces.empty() || pieces.back().bytes != bytes)
+            pieces.push_back({bytes, std::string()});
+        pieces.back().text += c;
+    };
     if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') {
-        out.assign(raw);
+        if (!raw.empty())
+            pieces.push_back({false, std::string(raw)});
         return true;
     }
     raw = raw.substr(1, raw.size() - 2);
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] != '\\') {
-            out += raw[i];
+            add(false, raw[i]);
             continue;
         }
         if (i + 1 < raw.size() && (raw[i + 1] == '"' || raw[i + 1] == '\\')) {
-            out += raw[++i];
+            add(false, raw[++i]);
         } else if (i + 3 < raw.size() && raw[i + 1] == 'x' && HexDigit(raw[i + 2]) >= 0 &&
                    HexDigit(raw[i + 3]) >= 0) {
-            out += static_cast<char>(HexDigit(raw[i + 2]) * 16 + HexDigit(raw[i + 3]));
+            add(true, static_cast<char>(HexDigit(raw[i + 2]) * 16 + HexDigit(raw[i + 3])));
             i += 3;
         } else {
             error = "unknown escape in quoted value (use \\\", \\\\ or \\xNN)";
             return false;
         }
+    }
+    return true;
+}
+
+std::string Joined(const std::vector<Piece>& pieces) {
+    std::string out;
+    for (const Piece& piece : pieces)
+        out += piece.text;
+    return out;
+}
+
+// The value in the players' code page: written text converted, escaped bytes kept.
+bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string& out) {
+    out.clear();
+    for (const Piece& piece : pieces) {
+        std::string converted;
+        if (!piece.bytes && !platform::Utf8ToCodePage(piece.text, codePage, converted))
+            return false;
+        out += piece.bytes ? piece.text : converted;
     }
     return true;
 }
@@ -66,6 +98,8 @@ bool ParsePort(const std::string& text, std::uint16_t& port, bool allowZero) {
     port = static_cast<std::uint16_t>(value);
     return true;
 }
+
+} // namespace
 
 bool IsDottedIpv4(const std::string& text) {
     int parts = 0;
@@ -84,6 +118,8 @@ bool IsDottedIpv4(const std::string& text) {
     }
     return parts == 4;
 }
+
+namespace {
 
 bool ParseVersion(const std::string& text, ClientVersion& version) {
     unsigned a = 0, b = 0, c = 0;
@@ -128,6 +164,10 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
     std::string section;
     int partition = -1;
     std::set<std::string> seen;
+    struct WrittenName {
+        std::vector<Piece> pieces;
+        int line = 0;
+    } names[kPartitionCount];
     bool haveCurrentVersion = false;
     int lineNumber = 0;
     auto fail = [&](const std::string& what) {
@@ -170,9 +210,10 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
         if (equals == std::string_view::npos)
             return fail("expected 'key = value'");
         const std::string key(Trim(line.substr(0, equals)));
-        std::string value;
-        if (!Unquote(Trim(line.substr(equals + 1)), value, error))
+        std::vector<Piece> pieces;
+        if (!UnquotePieces(Trim(line.substr(equals + 1)), pieces, error))
             return fail(error);
+        const std::string value = Joined(pieces);
         if (section.empty())
             return fail("'" + key + "' stands before any section");
         if (!seen.insert(section + "." + key).second)
@@ -197,6 +238,9 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
                     config.answer = Answer::Auto;
                 else
                     return fail("answer must be up-to-date, http, ftp or auto");
+            } else if (key == "codepage") {
+                if (!platform::ParseCodePage(value, config.codePage))
+                    return fail("codepage must be a code page number such as 936 or 949");
             } else if (key == "current_version") {
                 if (!ParseVersion(value, config.currentVersion))
                     return fail("current_version must be three numbers 0..255 as in 1.2.3");
@@ -207,6 +251,8 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
         } else if (section == "update") {
             UpdateServerInfo& update = config.update;
             if (key == "address") {
+                if (value.find(':') != std::string::npos)
+                    return fail("address takes the host alone; the port goes in 'port'");
                 if (!PutText(value, update.serverAddress, "address", error))
                     return fail(error);
             } else if (key == "port") {
@@ -227,8 +273,8 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
         } else {
             PartitionEntry& entry = config.partitions[partition];
             if (key == "name") {
-                if (!PutText(value, entry.name, "name", error))
-                    return fail(error);
+                // Converted once the whole file, and so the code page, is known.
+                names[partition] = {pieces, lineNumber};
             } else if (key == "address") {
                 if (!IsDottedIpv4(value))
                     return fail("a partition's address must be a dotted IPv4 address");
@@ -241,6 +287,16 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
                 return fail("unknown key '" + key + "' in [" + section + "]");
             }
         }
+    }
+
+    for (int i = 0; i < kPartitionCount; ++i) {
+        lineNumber = names[i].line;
+        std::string name;
+        if (!InCodePage(names[i].pieces, config.codePage, name))
+            return fail("name is not UTF-8 that code page " + std::to_string(config.codePage) +
+                        " (the players') can write; write such bytes as \\xNN");
+        if (!PutText(name, config.partitions[i].name, "name", error))
+            return fail(error + " in code page " + std::to_string(config.codePage));
     }
 
     lineNumber = 0;
@@ -260,6 +316,15 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
         if (config.update.versionFileName[0] == '\0')
             return incomplete(std::string("answer = ") + AnswerName(config.answer) +
                               " needs version_file in [update]");
+        const std::size_t httpAddressLength =
+            std::strlen(config.update.serverAddress) +
+            (config.update.serverPort == 80 ? 0
+                                            : 1 + std::to_string(config.update.serverPort).size());
+        if (config.answer != Answer::Ftp &&
+            httpAddressLength > sizeof config.update.serverAddress - 1)
+            return incomplete("[update] address and port do not fit the launchers' " +
+                              std::to_string(sizeof config.update.serverAddress - 1) +
+                              "-byte address field as address:port");
     }
     for (int i = 0; i < kPartitionCount; ++i) {
         const PartitionEntry& entry = config.partitions[i];
@@ -268,6 +333,28 @@ bool ParseConfig(std::string_view text, Config& config, std::string& error) {
                               "] has a port but no address");
     }
     return true;
+}
+
+UpdateServerInfo UpdateInfoFor(const Config& config, std::uint8_t type) {
+    UpdateServerInfo info = config.update;
+    if (type == proto::kHttpUpdateInfo && info.serverPort != 80) {
+        const std::string target =
+            std::string(info.serverAddress) + ":" + std::to_string(info.serverPort);
+        // A target too long for the field is refused when the file is read.
+        if (target.size() < sizeof info.serverAddress) {
+            std::memset(info.serverAddress, 0, sizeof info.serverAddress);
+            std::memcpy(info.serverAddress, target.data(), target.size());
+        }
+    }
+    return info;
+}
+
+std::string DescribeUpdateTarget(const Config& config, std::uint8_t type) {
+    const UpdateServerInfo info = UpdateInfoFor(config, type);
+    if (type == proto::kHttpUpdateInfo)
+        return std::string("http://") + info.serverAddress + "/" + info.versionFileName;
+    return std::string("ftp://") + info.accountName + "@" + info.serverAddress + ":" +
+           std::to_string(info.serverPort) + "/" + info.versionFileName;
 }
 
 std::uint8_t ChooseAnswer(const Config& config, std::uint8_t kind, const ClientVersion& version) {
@@ -442,12 +529,10 @@ bool Server::HandlePacket(Connection& connection, const std::uint8_t* packet, in
             Queue(connection, proto::BuildUpToDate());
             what = "up to date (2)";
         } else {
-            Queue(connection, proto::BuildUpdateInfo(answer, m_config.update));
+            Queue(connection, proto::BuildUpdateInfo(answer, UpdateInfoFor(m_config, answer)));
             what = std::string(answer == proto::kHttpUpdateInfo ? "HTTP" : "FTP") +
                    " update information (" + std::to_string(answer) +
-                   "): " + m_config.update.serverAddress + ":" +
-                   std::to_string(m_config.update.serverPort) + " " +
-                   m_config.update.versionFileName;
+                   "): " + DescribeUpdateTarget(m_config, answer);
         }
         m_log(connection.peer + " reports version " + FormatLogForm(version) + " and asks for " +
               (type == proto::kReportHttp ? "HTTP" : "FTP") + ": answered " + what);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/LauncherState.h"
+#include "platform/CodePage.h"
 #include "platform/Sockets.h"
+#include "state/LauncherState.h"
 #include "update/ClientVersion.h"
 #include "update/UpdateState.h"
 
@@ -35,12 +36,26 @@ struct Config {
     ClientVersion currentVersion; // used by Answer::Auto
     UpdateServerInfo update;      // plain text here; scrambled on the wire
     PartitionEntry partitions[kPartitionCount] = {};
+    unsigned codePage = platform::kPlayersCodePage; // of partition names on the wire
 };
 
 // Reads the configuration file's text. On failure `error` says what is wrong and
-// on which line, and `config` must not be used.
+// on which line, and `config` must not be used. Partition names are written in
+// UTF-8 and converted into the players' code page (`codepage` in [server]);
+// \xNN escapes give bytes already in that code page.
 bool ParseConfig(std::string_view text, Config& config, std::string& error);
 const char* AnswerName(Answer answer);
+
+// Whether `text` is a dotted IPv4 address (four numbers 0 to 255).
+bool IsDottedIpv4(const std::string& text);
+
+// The update-server fields sent with the update answer `type` (4 or 5). Launchers
+// reach an HTTP update server on the address field alone, so for HTTP a port
+// other than 80 travels in it as "address:port".
+UpdateServerInfo UpdateInfoFor(const Config& config, std::uint8_t type);
+// Where launchers go with that answer, as an operator reads it, e.g.
+// "http://127.0.0.1:8080/version.wvd".
+std::string DescribeUpdateTarget(const Config& config, std::uint8_t type);
 
 // Which packet type answers a version report of `kind` (4 or 5) for `version`.
 std::uint8_t ChooseAnswer(const Config& config, std::uint8_t kind, const ClientVersion& version);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/LauncherState.h"
+#include "state/LauncherState.h"
+#include "transport/PacketFraming.h"
 #include "update/ClientVersion.h"
 #include "update/UpdateState.h"
 
@@ -14,10 +15,6 @@
 // are read at fixed offsets from byte 0, whatever the header kind, and multi-byte
 // integers in bodies are little-endian.
 namespace tarnvale::proto {
-
-inline constexpr std::uint8_t kShortHeader = 0xC1;
-inline constexpr std::uint8_t kLongHeader = 0xC2;
-inline constexpr int kMaxPacketSize = 4096;
 
 // Packet types the launcher receives.
 inline constexpr std::uint8_t kWelcome = 0;
@@ -59,11 +56,6 @@ inline constexpr int kMaxListedAddresses = 64;
 inline constexpr int kPartitionListOffset = 4;
 inline constexpr int kPartitionListLength = kPartitionListOffset + kPartitionCount * 50;
 
-// The length a header announces, or -1 when byte 0 starts no header. Needs three
-// bytes.
-int DeclaredSize(const std::uint8_t* packet);
-// 3 for a short header, 4 for a long one.
-int HeaderLength(const std::uint8_t* packet);
 // The type byte: byte 3 after a long header, byte 2 otherwise.
 std::uint8_t PacketType(const std::uint8_t* packet);
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "platform/MessageQueue.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 
 #include <functional>
 #include <memory>

@@ -75,8 +75,10 @@ int SocketClose(SocketHandle socket);
 
 // Listens on `port` (0: a free port) of `bindAddress` (dotted text; empty means
 // every interface). The socket is non-blocking. kInvalidSocket on failure, with a
-// description in `error`.
+// description in `error` that names the address and port.
 SocketHandle SocketListen(const char* bindAddress, std::uint16_t port, std::string& error);
+// "127.0.0.1 port 44405", or "port 44405 of every address" without a bind address.
+std::string ListenTarget(const char* bindAddress, std::uint16_t port);
 // The local port of a bound socket, 0 when unknown.
 std::uint16_t SocketLocalPort(SocketHandle socket);
 // Accepts one waiting connection and makes it non-blocking; kInvalidSocket when none

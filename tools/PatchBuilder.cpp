@@ -1,17 +1,18 @@
 #include "tools/PatchBuilder.h"
 
 #include "platform/Files.h"
+#include "platform/Names.h"
+#include "tools/ArchiveWriter.h"
+#include "tools/PublishedVersions.h"
+#include "tools/ToolSupport.h"
+#include "update/ConfigIni.h"
 #include "update/PackedFile.h"
+#include "update/PatchList.h"
 #include "update/PathSafety.h"
-
-#include <zip.h>
+#include "update/UpdateEngine.h"
+#include "update/VersionConfig.h"
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 namespace tarnvale::tools {
@@ -19,174 +20,152 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kMaxTokenText = 103; // what the launcher's list reader holds
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// "a/b" -> "a\b": lists name local paths with the game's separator.
-std::string ListPath(const fs::path& relative) {
-    std::string text = relative.generic_string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
-
-bool CheckListText(const std::string& text, const char* what, bool blanksAllowed,
-                   std::string& error) {
+bool CheckListText(const std::string& text, const std::string& shown, const char* what,
+                   bool blanksAllowed, std::string& error) {
+    const std::string named = std::string(what) + " \"" + Printable(shown) + "\"";
     if (text.empty() || text.size() > kMaxTokenText) {
-        error = std::string(what) + " \"" + text + "\" must be 1 to 103 bytes long";
+        error = named + " must be 1 to " + std::to_string(kMaxTokenText) +
+                " bytes long in the players' code page";
         return false;
     }
     for (unsigned char c : text) {
         if (c == '"' || c == 0xFF || c < 0x20 || (!blanksAllowed && c == ' ')) {
-            error = std::string(what) + " \"" + text +
-                    "\" holds a character the list cannot carry (quote, control byte" +
+            error = named + " holds a character the list cannot carry (quote, control byte" +
                     (blanksAllowed ? ")" : " or blank: the staging journal cannot record it)");
             return false;
         }
     }
     if (!IsSafeGamePath(text)) {
-        error = std::string(what) + " \"" + text + "\" must stay inside the game folder";
+        error = named + " must stay inside the game folder";
         return false;
     }
     return true;
 }
 
-void CollectTree(const fs::path& source, std::vector<std::string>& folders,
-                 std::vector<std::string>& files) {
-    for (const auto& entry : fs::recursive_directory_iterator(source)) {
-        const std::string relative = ListPath(fs::relative(entry.path(), source));
-        (entry.is_directory() ? folders : files).push_back(relative);
-    }
-    // Parents sort before their children; root files come first in lists.
-    std::sort(folders.begin(), folders.end());
-    std::sort(files.begin(), files.end());
-}
-
-// A list path ("a\b") as a path below `base` on this system.
-fs::path BelowFolder(const std::string& base, std::string listPath) {
-    std::replace(listPath.begin(), listPath.end(), '\\', '/');
-    return fs::path(base) / listPath;
-}
-
-// Packs one file for a compressed file-by-file version: `to` + ".QXC".
-bool PackForServer(const fs::path& from, const fs::path& to, std::string& error) {
-    const std::string folder = to.parent_path().string() + "/";
-    if (PackQxcFile(from.string().c_str(), folder.c_str()))
-        return true;
-    error = "cannot pack " + from.string();
-    return false;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteArchive(const fs::path& source, const std::vector<std::string>& folders,
-                  const std::vector<std::string>& files, const fs::path& archive,
-                  std::string& error) {
-    zipFile zip = zipOpen64(archive.string().c_str(), APPEND_STATUS_CREATE);
-    if (!zip) {
-        error = "cannot create " + archive.string();
-        return false;
-    }
-    auto add = [&](const std::string& listPath, bool folder) {
-        std::string entryName = listPath;
-        std::replace(entryName.begin(), entryName.end(), '\\', '/');
-        zip_fileinfo info{};
-        const fs::path file = BelowFolder(source.string(), listPath);
-        const std::time_t now = std::time(nullptr);
-        const std::tm* local = std::localtime(&now);
-        info.tmz_date.tm_sec = static_cast<uInt>(local->tm_sec);
-        info.tmz_date.tm_min = static_cast<uInt>(local->tm_min);
-        info.tmz_date.tm_hour = static_cast<uInt>(local->tm_hour);
-        info.tmz_date.tm_mday = static_cast<uInt>(local->tm_mday);
-        info.tmz_date.tm_mon = static_cast<uInt>(local->tm_mon);
-        info.tmz_date.tm_year = static_cast<uInt>(local->tm_year + 1900);
-        info.external_fa = folder ? 0x10 : 0x20; // directory or archive attribute
-        if (folder)
-            entryName += '/';
-        if (zipOpenNewFileInZip64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  folder ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) != ZIP_OK)
+// The removals as the list writes them: in the players' code page, "\"-separated.
+bool ConvertRemovals(const std::vector<std::string>& paths, unsigned codePage,
+                     std::vector<std::string>& out, std::string& error) {
+    out.clear();
+    for (const std::string& path : paths) {
+        std::string converted;
+        if (!platform::Utf8ToCodePage(path, codePage, converted)) {
+            error = "removal \"" + Printable(path) + "\" is not UTF-8 that code page " +
+                    std::to_string(codePage) + " can write";
             return false;
-        bool ok = true;
-        if (!folder) {
-            std::ifstream in(file, std::ios::binary);
-            char buffer[65536];
-            while (ok && in) {
-                in.read(buffer, sizeof buffer);
-                if (in.gcount() > 0)
-                    ok = zipWriteInFileInZip(zip, buffer, static_cast<unsigned>(in.gcount())) ==
-                         ZIP_OK;
-            }
-            ok = ok && !in.bad();
         }
-        return zipCloseFileInZip(zip) == ZIP_OK && ok;
-    };
-    bool ok = true;
-    for (const std::string& folder : folders)
-        ok = ok && add(folder, true);
-    for (const std::string& file : files)
-        ok = ok && add(file, false);
-    ok = (zipClose(zip, nullptr) == ZIP_OK) && ok;
-    if (!ok)
-        error = "cannot write " + archive.string();
-    return ok;
+        std::replace(converted.begin(), converted.end(), '/', '\\');
+        if (!CheckListText(converted, path, "removal", true, error))
+            return false;
+        out.push_back(converted);
+    }
+    return true;
 }
 
-} // namespace
-
-std::string MakePatchList(const PatchVersion& version, const std::vector<std::string>& folders,
-                          const std::vector<std::string>& files) {
-    std::string list = "// list.inf of version " + version.name + "\n";
-    if (version.testServer)
-        list += "#TEST_SERVER#\n";
-    if (version.packed) {
-        list += "#PACKINGVERSION#\n";
-        for (const std::string& path : version.removeFiles)
-            list += "@ \"" + path + "\"\n";
-        for (const std::string& path : version.removeFolders)
-            list += "@ 0 \"" + path + "\"\n";
-        // The archive's files, for the record; the launcher only looks for itself.
-        for (const std::string& file : files)
-            list += "\"" + file + "\"\n";
-        return list;
-    }
-    if (version.compressed)
-        list += "#COMPRESSED#\n";
-    if (version.mirror)
-        list += "#NEWTOOLVERSION#\n";
-    const std::string suffix = version.compressed ? ".QXC" : "";
-    // Files of the game folder's top level first: a folder entry cannot be left.
-    for (const std::string& file : files)
-        if (FolderOf(file).empty())
-            list += "\"" + file + suffix + "\"\n";
-    for (const std::string& folder : folders) {
-        list += "0 \"" + folder + "\"\n";
-        for (const std::string& file : files)
-            if (FolderOf(file) == folder)
-                list += "\"" + NameOf(file) + suffix + "\"\n";
-    }
-    return list;
-}
-
-bool AddVersion(const PatchVersion& version, std::string& error) {
-    if (version.name.empty() || version.name.size() > 8 ||
-        version.name.find_first_of("\"/\\ ") != std::string::npos) {
-        error = "version name \"" + version.name + "\" must be 1 to 8 characters, e.g. 1.02.07";
+// Launchers list at most kMaxRemoteListing files of one server folder (list.inf
+// among them in the version's own folder); the rest would never be found.
+bool CheckServerFolderSizes(const PatchVersion& version, const SourceTree& tree,
+                            std::string& error) {
+    std::map<std::string, std::size_t> perFolder;
+    perFolder[std::string()] = 1; // list.inf
+    for (const SourceEntry& file : tree.files)
+        ++perFolder[version.mirror ? ListFolder(file.listPath) : std::string()];
+    for (const auto& [folder, count] : perFolder) {
+        if (count <= kMaxRemoteListing)
+            continue;
+        error = (folder.empty() ? std::string("the version's server folder")
+                                : "server folder " + Printable(folder)) +
+                " would hold " + std::to_string(count) +
+                " files (list.inf included); launchers "
+                "list at most " +
+                std::to_string(kMaxRemoteListing) + " files of a folder. " +
+                (version.mirror ? std::string("Split the files over two versions.")
+                                : std::string("Use --mirror to spread them over the game's "
+                                              "folders, or split them over two versions."));
         return false;
     }
-    if (!fs::is_directory(version.source)) {
+    return true;
+}
+
+// A packed version's config.ini replaces the player's: it must name this version
+// in the key launchers record it under, in a form they read.
+bool CheckConfigIni(const PatchVersion& version, const ClientVersion& value, const SourceTree& tree,
+                    std::string& error) {
+    const auto config = std::find_if(tree.files.begin(), tree.files.end(), [](const auto& f) {
+        return NamesEqual(f.listPath, kConfigIniName);
+    });
+    if (config == tree.files.end()) {
+        error = "a packed version needs a top-level config.ini: the launcher records the new "
+                "version from it";
+        return false;
+    }
+    std::string bytes, why;
+    if (!ReadToolFile(config->path, bytes, why)) {
+        error = "cannot read " + Printable(config->shown) + ": " + why;
+        return false;
+    }
+    const char* const key = version.testServer ? kConfigTestVersionKey : kConfigVersionKey;
+    const std::string where = Printable(config->shown) + " [" + kConfigSection + "] " + key;
+    const std::string text = ini::ReadProfileString(bytes, kConfigSection, key, "", 256);
+    ClientVersion named;
+    if (text.empty()) {
+        error = where + " is missing: the launcher would record version 0.0.0";
+        return false;
+    }
+    if (text.size() > kConfigValueBuffer - 1 || !IsPublishableVersionName(text, named)) {
+        error = where + " is \"" + Printable(text) +
+                "\", not a version launchers read (three numbers 0 to 255, at most " +
+                std::to_string(kConfigValueBuffer - 1) + " characters, e.g. " +
+                FormatConfigForm(value) + ")";
+        return false;
+    }
+    if (!(named == value)) {
+        error = where + " names version " + text + ", not " + version.name +
+                ": players would record the wrong version";
+        return false;
+    }
+    return true;
+}
+
+// Whether `inner` is `outer` or lies below it, after resolving links and "..".
+bool IsInside(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner, ec), ec);
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer, ec), ec);
+    const auto [outerEnd, innerAt] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+    return outerEnd == b.end() || (outerEnd->empty() && std::next(outerEnd) == b.end());
+}
+
+bool CheckSource(const PatchVersion& version, std::string& error) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(version.source, ec);
+    if (status.type() == fs::file_type::not_found) {
         error = "source folder " + version.source + " does not exist";
+        return false;
+    }
+    if (fs::is_regular_file(status)) {
+        error = "SOURCE " + version.source +
+                " is a file; give the folder that holds the version's files, laid out as in the "
+                "game folder";
+        return false;
+    }
+    if (!fs::is_directory(status)) {
+        error = "SOURCE " + version.source + " is not a folder";
+        return false;
+    }
+    if (IsInside(version.root, version.source)) {
+        error = "ROOT " + version.root + " lies inside SOURCE " + version.source +
+                ": the version would publish the server's own files";
+        return false;
+    }
+    return true;
+}
+
+bool CheckOptions(const PatchVersion& version, ClientVersion& value, std::string& error) {
+    if (!IsPublishableVersionName(version.name, value)) {
+        error = "version name \"" + Printable(version.name) +
+                "\" is not one launchers accept: three numbers 0 to 255 joined by \".\", at "
+                "most " +
+                std::to_string(kMaxVersionNameLength) + " characters, e.g. 1.02.07";
         return false;
     }
     if (!version.packed && (!version.removeFiles.empty() || !version.removeFolders.empty())) {
@@ -197,88 +176,253 @@ bool AddVersion(const PatchVersion& version, std::string& error) {
         error = "--compressed and --mirror go with --files";
         return false;
     }
-    const fs::path directory = fs::path(version.root) / version.name;
-    if (fs::exists(directory)) {
-        error = "version directory " + directory.string() + " already exists";
+    return true;
+}
+
+// Reads the root's version file; a root without one was never set up.
+bool ReadVersionFile(const PatchVersion& version, const fs::path& path, std::string& versions,
+                     std::string& error) {
+    std::error_code ec;
+    if (!fs::is_directory(version.root, ec)) {
+        error = "server root " + version.root +
+                " does not exist; to start a new update server there, run: tarnvale-patch init " +
+                version.root;
         return false;
     }
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        error = version.root + " holds no " + version.versionFile +
+                ", so it is no update server root yet; to start one there, run: tarnvale-patch "
+                "init " +
+                version.root;
+        return false;
+    }
+    std::string why;
+    if (!ReadToolFile(path, versions, why)) {
+        error = "cannot read " + path.string() + ": " + why + "; nothing was changed";
+        return false;
+    }
+    return true;
+}
 
-    std::vector<std::string> folders, files;
-    CollectTree(version.source, folders, files);
-    for (const std::string& folder : folders)
-        if (!CheckListText(folder, "folder", version.packed, error))
-            return false;
-    for (const std::string& file : files)
-        if (!CheckListText(version.packed ? file
-                                          : NameOf(file) + (version.compressed ? ".QXC" : ""),
-                           "file", version.packed, error))
-            return false;
-    for (const auto* removals : {&version.removeFiles, &version.removeFolders})
-        for (const std::string& path : *removals)
-            if (!CheckListText(path, "removal", true, error))
-                return false;
+// Packs one file for a compressed file-by-file version as `to` (its list name +
+// ".QXC"). The packer names its output after its input and takes paths in the
+// system's code page, which need not hold the operator's file name; so the file
+// is packed from a copy under a plain name in `scratch`.
+bool PackForServer(const SourceEntry& file, const fs::path& scratch, const fs::path& to,
+                   std::string& error) {
+    const fs::path copy = scratch / "file";
+    const std::string folder = scratch.string() + "/";
+    std::error_code ec;
+    if (!fs::copy_file(file.path, copy, fs::copy_options::overwrite_existing, ec)) {
+        error = "cannot read " + Printable(file.shown) + ": " + ec.message();
+        return false;
+    }
+    if (!PackQxcFile(copy.string().c_str(), folder.c_str())) {
+        error = "cannot pack " + Printable(file.shown) + " into " + scratch.string() +
+                " (is the disk full?)";
+        return false;
+    }
+    fs::rename(platform::NativePath(PackedPathFor(copy.string(), folder)), to, ec);
+    if (ec) {
+        error = "cannot move the packed " + Printable(file.shown) + " to " + to.string() + ": " +
+                ec.message();
+        return false;
+    }
+    return true;
+}
 
-    if (version.packed) {
-        if (std::find_if(files.begin(), files.end(), [](const std::string& f) {
-                return Lower(f) == "config.ini";
-            }) == files.end()) {
-            error = "a packed version needs a top-level config.ini: the launcher records the "
-                    "new version from it";
-            return false;
-        }
-    } else if (!version.mirror) {
-        // Every file lies in the version's one server directory: names must differ.
-        std::map<std::string, std::string> seen;
-        for (const std::string& file : files) {
-            const auto [it, added] = seen.emplace(Lower(NameOf(file)), file);
-            if (!added) {
-                error = file + " and " + it->second +
-                        " share a name; use --mirror to keep folders apart on the server";
+fs::path BelowFolder(const fs::path& base, std::string listPath) {
+    std::replace(listPath.begin(), listPath.end(), '\\', '/');
+    return base / listPath;
+}
+
+bool WriteFiles(const PatchVersion& version, const SourceTree& tree, const fs::path& directory,
+                const fs::path& scratch, std::string& error) {
+    std::error_code ec;
+    for (const SourceEntry& file : tree.files) {
+        fs::path to =
+            BelowFolder(directory, version.mirror ? file.listPath : ListName(file.listPath));
+        fs::create_directories(to.parent_path(), ec);
+        if (version.compressed) {
+            if (!fs::is_directory(scratch) && !fs::create_directories(scratch, ec)) {
+                error = "cannot create " + scratch.string() + ": " + ec.message();
                 return false;
             }
+            to += ".QXC";
+            if (!PackForServer(file, scratch, to, error))
+                return false;
+        } else if (!fs::copy_file(file.path, to, fs::copy_options::overwrite_existing, ec)) {
+            error = "cannot copy " + Printable(file.shown) + ": " + ec.message();
+            return false;
         }
     }
+    return true;
+}
 
+} // namespace
+
+std::string MakePatchList(const PatchVersion& version, const SourceTree& tree,
+                          const std::vector<std::string>& removeFiles,
+                          const std::vector<std::string>& removeFolders) {
+    std::string list = "// list.inf of version " + version.name + "\n";
+    if (version.testServer)
+        list += "#TEST_SERVER#\n";
+    if (version.packed) {
+        list += "#PACKINGVERSION#\n";
+        for (const std::string& path : removeFiles)
+            list += "@ \"" + path + "\"\n";
+        for (const std::string& path : removeFolders)
+            list += "@ 0 \"" + path + "\"\n";
+        // The archive's files, for the record; the launcher only looks for itself.
+        for (const SourceEntry& file : tree.files)
+            list += "\"" + file.listPath + "\"\n";
+        return list;
+    }
+    if (version.compressed)
+        list += "#COMPRESSED#\n";
+    if (version.mirror)
+        list += "#NEWTOOLVERSION#\n";
+    const std::string suffix = version.compressed ? ".QXC" : "";
+    // Files of the game folder's top level first: a folder entry cannot be left.
+    for (const SourceEntry& file : tree.files)
+        if (ListFolder(file.listPath).empty())
+            list += "\"" + file.listPath + suffix + "\"\n";
+    for (const SourceEntry& folder : tree.folders) {
+        list += "0 \"" + folder.listPath + "\"\n";
+        for (const SourceEntry& file : tree.files)
+            if (ListFolder(file.listPath) == folder.listPath)
+                list += "\"" + ListName(file.listPath) + suffix + "\"\n";
+    }
+    return list;
+}
+
+bool InitServerRoot(const std::string& root, const std::string& versionFile, bool& created,
+                    std::string& error) {
+    created = false;
     std::error_code ec;
-    fs::create_directories(directory, ec);
-    if (ec) {
-        error = "cannot create " + directory.string() + ": " + ec.message();
+    if (fs::exists(root, ec) && !fs::is_directory(root, ec)) {
+        error = root + " exists and is not a folder";
         return false;
     }
+    fs::create_directories(root, ec);
+    if (ec) {
+        error = "cannot create " + root + ": " + ec.message();
+        return false;
+    }
+    const fs::path path = fs::path(root) / versionFile;
+    if (fs::exists(fs::symlink_status(path, ec)))
+        return true;
+    if (!platform::WriteWholeFile(path.string(), std::string())) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    created = true;
+    return true;
+}
+
+bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* report) {
+    // Everything players depend on is checked before anything is written.
+    ClientVersion value;
+    if (!CheckOptions(version, value, error))
+        return false;
+    const fs::path root(version.root);
+    const fs::path versionFile = root / version.versionFile;
+    std::string versions;
+    if (!ReadVersionFile(version, versionFile, versions, error) ||
+        !CheckNewVersion(versions, versionFile.string(), version.name, value, error))
+        return false;
+    const fs::path directory = root / version.name;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(directory, ec))) {
+        error = "version directory " + directory.string() + " already exists, though " +
+                version.versionFile + " does not name it; remove it first";
+        return false;
+    }
+    if (!CheckSource(version, error))
+        return false;
+    SourceTree tree;
+    if (!CollectSourceTree(version.source, version.codePage, tree, error))
+        return false;
+    std::vector<std::string> removeFiles, removeFolders;
+    if (!ConvertRemovals(version.removeFiles, version.codePage, removeFiles, error) ||
+        !ConvertRemovals(version.removeFolders, version.codePage, removeFolders, error))
+        return false;
+    for (const SourceEntry& folder : tree.folders)
+        if (!CheckListText(folder.listPath, folder.shown, "folder", version.packed, error))
+            return false;
+    for (const SourceEntry& file : tree.files)
+        if (!CheckListText(version.packed
+                               ? file.listPath
+                               : ListName(file.listPath) + (version.compressed ? ".QXC" : ""),
+                           file.shown, "file", version.packed, error))
+            return false;
+    if (version.packed) {
+        if (!CheckConfigIni(version, value, tree, error))
+            return false;
+    } else {
+        if (!version.mirror) {
+            // Every file lies in the version's one server directory: names must differ.
+            std::map<std::string, std::string> seen;
+            for (const SourceEntry& file : tree.files) {
+                std::string folded = ListName(file.listPath);
+                for (char& c : folded)
+                    if (c >= 'A' && c <= 'Z')
+                        c = static_cast<char>(c - 'A' + 'a');
+                const auto [it, added] = seen.emplace(folded, file.shown);
+                if (!added) {
+                    error = Printable(file.shown) + " and " + Printable(it->second) +
+                            " share a name; use --mirror to keep folders apart on the server";
+                    return false;
+                }
+            }
+        }
+        if (!CheckServerFolderSizes(version, tree, error))
+            return false;
+    }
+
+    // Written under temporary names beside their final ones; a leftover of an
+    // interrupted run is ours to clear.
+    const fs::path staging = root / ("." + version.name + ".part");
+    const fs::path scratch = root / ("." + version.name + ".qxc.part");
+    fs::remove_all(staging, ec);
+    fs::remove_all(scratch, ec);
     auto fail = [&](const std::string& what) {
         error = what;
-        fs::remove_all(directory, ec);
+        fs::remove_all(staging, ec);
+        fs::remove_all(scratch, ec);
         return false;
     };
-
+    if (!fs::create_directory(staging, ec))
+        return fail("cannot create " + staging.string() + ": " + ec.message());
     if (version.packed) {
-        if (!WriteArchive(version.source, folders, files, directory / "up_list.zip", error))
+        if (!WriteVersionArchive(tree, staging / "up_list.zip", error))
             return fail(error);
-    } else {
-        for (const std::string& file : files) {
-            const fs::path from = BelowFolder(version.source, file);
-            fs::path to = BelowFolder(directory.string(), version.mirror ? file : NameOf(file));
-            fs::create_directories(to.parent_path(), ec);
-            if (version.compressed) {
-                if (!PackForServer(from, to, error))
-                    return fail(error);
-            } else if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) {
-                return fail("cannot copy " + from.string() + ": " + ec.message());
-            }
-        }
+    } else if (!WriteFiles(version, tree, staging, scratch, error)) {
+        return fail(error);
     }
-    if (!platform::WriteWholeFile((directory / "list.inf").string(),
-                                  MakePatchList(version, folders, files)))
-        return fail("cannot write list.inf");
+    fs::remove_all(scratch, ec);
+    if (!platform::WriteWholeFile((staging / "list.inf").string(),
+                                  MakePatchList(version, tree, removeFiles, removeFolders)))
+        return fail("cannot write list.inf in " + staging.string());
+    fs::rename(staging, directory, ec);
+    if (ec)
+        return fail("cannot rename " + staging.string() + " to " + directory.string() + ": " +
+                    ec.message());
+    if (!platform::WriteWholeFile(versionFile.string(), AppendVersion(versions, version.name))) {
+        fs::remove_all(directory, ec);
+        error = "cannot write " + versionFile.string() + "; the version was not published";
+        return false;
+    }
 
-    std::string versions;
-    const std::string versionFile = (fs::path(version.root) / version.versionFile).string();
-    platform::ReadWholeFile(versionFile, versions);
-    if (!versions.empty() && versions.back() != '\n')
-        versions += '\n';
-    versions += "\"" + version.name + "\"\n";
-    if (!platform::WriteWholeFile(versionFile, versions))
-        return fail("cannot write " + versionFile);
+    if (report) {
+        report->files = tree.files.size();
+        report->carriesLauncher = std::any_of(tree.files.begin(), tree.files.end(), [&](auto& f) {
+            // An archive's launcher counts at its top level only; a file-by-file
+            // version's wherever it is.
+            return NamesEqual(version.packed ? f.listPath : ListName(f.listPath),
+                              LauncherFileName());
+        });
+    }
     return true;
 }
 

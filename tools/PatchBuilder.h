@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/CodePage.h"
+#include "tools/SourceTree.h"
+
 #include <string>
 #include <vector>
 
@@ -8,7 +11,7 @@ namespace tarnvale::tools {
 // One version to publish on the update server.
 struct PatchVersion {
     std::string root;        // the server root (FTP login directory or web root)
-    std::string name;        // the version's directory name, e.g. 1.02.07 (at most 8 characters)
+    std::string name;        // the version's directory name, e.g. 1.02.07
     std::string source;      // folder holding the version's files, laid out as in the game folder
     bool packed = true;      // archive form (up_list.zip) rather than file by file
     bool compressed = false; // file by file: files stored packed as NAME.QXC
@@ -17,14 +20,29 @@ struct PatchVersion {
     std::vector<std::string> removeFiles;   // packed: files to delete from the game folder
     std::vector<std::string> removeFolders; // packed: empty folders to remove
     std::string versionFile = "version.wvd";
+    unsigned codePage = platform::kPlayersCodePage; // of names in lists and archives
 };
 
-// Writes ROOT/NAME/ with its list and files, then appends NAME to the version
-// file. Nothing is appended when anything fails; `error` says what.
-bool AddVersion(const PatchVersion& version, std::string& error);
+// What a successful AddVersion published.
+struct PublishReport {
+    std::size_t files = 0;
+    bool carriesLauncher = false; // players' launchers will replace themselves
+};
 
-// The text of the version's "list.inf".
-std::string MakePatchList(const PatchVersion& version, const std::vector<std::string>& folders,
-                          const std::vector<std::string>& files);
+// Makes `root` an update server root: the folder and an empty version file.
+// `created` says whether there was anything to do.
+bool InitServerRoot(const std::string& root, const std::string& versionFile, bool& created,
+                    std::string& error);
+
+// Checks everything players depend on, then writes ROOT/NAME/ with its list and
+// files under a temporary name, renames it into place and appends NAME to the
+// version file. On failure `error` says what, and the server is as it was.
+bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* report = nullptr);
+
+// The text of the version's "list.inf". The removals are list paths in the
+// players' code page.
+std::string MakePatchList(const PatchVersion& version, const SourceTree& tree,
+                          const std::vector<std::string>& removeFiles,
+                          const std::vector<std::string>& removeFolders);
 
 } // namespace tarnvale::tools

@@ -6,6 +6,7 @@
 #include "launch/GameStart.h"
 #include "platform/CommandLine.h"
 #include "platform/Registry.h"
+#include "tools/ToolSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,26 +16,24 @@ namespace {
 
 using namespace tarnvale;
 
-// Addresses are dotted texts in practice; anything else is shown escaped so a
-// damaged value cannot garble the terminal.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && c != '\\') {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        }
-    }
-    return out;
-}
+constexpr char kUsage[] =
+    "usage: tarnvale-game connect /y<address> /z<port>\n"
+    "The demo game client. The launcher starts it with that command line (both texts\n"
+    "scrambled) after writing the same address and port to the registry; it prints\n"
+    "what each channel carried and whether they agree. Exit status: 0 they agree,\n"
+    "1 no parameters in the registry, 2 not a connect line, 3 they disagree.\n"
+    "  --help  show this help\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Only a lone argument can ask for help: the launcher's connect line is
+    // scrambled bytes that could spell anything.
+    if (argc == 2 && tools::WantsHelp(argc, argv))
+        return tools::PrintUsage(kUsage, true);
+    if (argc == 2 && argv[1][0] == '-' && argv[1][1] == '-')
+        return tools::PrintUsage(kUsage, false, "tarnvale-game",
+                                 std::string("unknown option ") + tools::Printable(argv[1]));
     platform::SetProcessArguments(argc, argv);
 
     // The registry first: the launcher's values are good for 26 seconds only.
@@ -54,14 +53,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "tarnvale-game: the command line is not a launcher's connect line "
                      "(\"connect /y<address> /z<port> \"): %s\n",
-                     Printable(line).c_str());
+                     tools::Printable(line).c_str());
         return 2;
     }
     const unsigned long port = std::strtoul(portText.c_str(), nullptr, 10);
 
-    std::printf("registry: address %s port %lu\n", Printable(fromRegistry.address).c_str(),
+    std::printf("registry: address %s port %lu\n", tools::Printable(fromRegistry.address).c_str(),
                 static_cast<unsigned long>(fromRegistry.port));
-    std::printf("command line: address %s port %lu\n", Printable(address).c_str(), port);
+    std::printf("command line: address %s port %lu\n", tools::Printable(address).c_str(), port);
     if (address != fromRegistry.address || port != fromRegistry.port) {
         std::fprintf(stderr, "tarnvale-game: the registry and the command line disagree\n");
         return 3;

@@ -5,6 +5,7 @@
 #include "platform/Console.h"
 #include "platform/Files.h"
 #include "tarnvale/settings.h"
+#include "tools/ToolSupport.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,16 +15,20 @@ namespace {
 
 using namespace tarnvale;
 
-int Usage() {
-    std::fprintf(stderr, "usage: tarnvale-msg build SOURCE OUT.wtf\n"
-                         "       tarnvale-msg dump FILE.wtf\n");
-    return 2;
+constexpr char kUsage[] = "usage: tarnvale-msg build SOURCE OUT.wtf\n"
+                          "       tarnvale-msg dump FILE.wtf\n"
+                          "build compiles a readable source (one record per line: identifier,\n"
+                          "tab, text) into a message table; dump prints a table as its source.\n"
+                          "  --help  show this help\n";
+
+int Usage(const std::string& problem = std::string()) {
+    return tools::PrintUsage(kUsage, false, "tarnvale-msg", problem);
 }
 
 int Build(const char* sourcePath, const char* outPath) {
-    std::string source;
-    if (!platform::ReadWholeFile(sourcePath, source)) {
-        std::fprintf(stderr, "tarnvale-msg: cannot read %s\n", sourcePath);
+    std::string source, why;
+    if (!tools::ReadToolFile(sourcePath, source, why)) {
+        std::fprintf(stderr, "tarnvale-msg: cannot read %s: %s\n", sourcePath, why.c_str());
         return 1;
     }
     std::vector<msg::MessageFileRecord> records;
@@ -42,9 +47,9 @@ int Build(const char* sourcePath, const char* outPath) {
 }
 
 int Dump(const char* path) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes)) {
-        std::fprintf(stderr, "tarnvale-msg: cannot read %s\n", path);
+    std::string bytes, why;
+    if (!tools::ReadToolFile(path, bytes, why)) {
+        std::fprintf(stderr, "tarnvale-msg: cannot read %s: %s\n", path, why.c_str());
         return 1;
     }
     const msg::MessageFile file = msg::ParseMessageFile(bytes, settings::kMessageKey);
@@ -63,9 +68,16 @@ int Dump(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (tools::WantsHelp(argc, argv))
+        return tools::PrintUsage(kUsage, true);
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return Usage(std::string("unknown option ") + tools::Printable(argv[i]));
     if (argc == 4 && std::strcmp(argv[1], "build") == 0)
         return Build(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "dump") == 0)
         return Dump(argv[2]);
-    return Usage();
+    if (argc >= 2 && std::strcmp(argv[1], "build") != 0 && std::strcmp(argv[1], "dump") != 0)
+        return Usage(std::string("unknown command ") + tools::Printable(argv[1]));
+    return Usage(argc < 2 ? std::string() : std::string("wrong number of arguments"));
 }

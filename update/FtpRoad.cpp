@@ -2,12 +2,12 @@
 // by dispatching one pending window message after each step and each chunk.
 #include "update/UpdateEngine.h"
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
-#include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
+#include "state/MessageBoxes.h"
 #include "update/Installation.h"
 #include "update/PackedFile.h"
 #include "update/PatchList.h"

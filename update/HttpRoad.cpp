@@ -2,12 +2,12 @@
 // HTTP on a worker thread of their own.
 #include "update/UpdateEngine.h"
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/MillisecondClock.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "update/Installation.h"
 #include "update/PatchList.h"
 #include "update/UpdateServer.h"

@@ -1,11 +1,11 @@
 #include "update/Installation.h"
 
-#include "app/LauncherWindow.h"
-#include "app/MessageBoxes.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "state/LauncherWindow.h"
+#include "state/MessageBoxes.h"
 #include "tarnvale/settings.h"
 #include "update/CUnzipFile.h"
 #include "update/PatchList.h"

@@ -1,9 +1,9 @@
 #include "update/PackedFile.h"
 
-#include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "state/LauncherWindow.h"
 #include "update/PatchLog.h"
 
 #include <bzlib.h>

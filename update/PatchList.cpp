@@ -2,11 +2,11 @@
 
 #include "platform/Names.h"
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "tarnvale/settings.h"
 #include "update/PathSafety.h"
 #include "update/UpdateServer.h"

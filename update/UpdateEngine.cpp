@@ -2,9 +2,9 @@
 
 #include "update/PathSafety.h"
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 
 #include <algorithm>
 #include <climits>

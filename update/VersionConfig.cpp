@@ -1,10 +1,10 @@
 #include "update/VersionConfig.h"
 
-#include "app/LauncherState.h"
-#include "app/LauncherWindow.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "state/LauncherState.h"
+#include "state/LauncherWindow.h"
 #include "update/ConfigIni.h"
 #include "update/PatchList.h"
 #include "update/PathSafety.h"

@@ -1,6 +1,6 @@
 // Entry of the Windows launcher: the application object does all the work.
 #include "app/CUpdateApp.h"
-#include "app/win32/PlaceholderWindow.h"
+#include "app/win32/CUpdateDlg.h"
 #include "platform/CommandLine.h"
 
 #include <windows.h>
@@ -10,7 +10,7 @@ tarnvale::LauncherState g_state; // the one process-wide record
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    tarnvale::PlaceholderWindow frontEnd;
+    tarnvale::WindowFrontEnd frontEnd;
     tarnvale::CUpdateApp app(g_state, frontEnd);
     app.InitInstance(tarnvale::platform::CommandLineTail().c_str());
     return 0;

@@ -59,8 +59,18 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
-    StagedFile file;
-    return file.Create(path) && file.Write(contents.data(), contents.size()) && file.Commit();
+    const std::string target = NativePath(path);
+    const std::string temp = target + ".part";
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return RecordFileError();
+    bool ok =
+        std::fwrite(contents.data(), 1, contents.size(), f) == contents.size() || RecordFileError();
+    ok = (std::fclose(f) == 0 || RecordFileError()) && ok;
+    if (ok && (std::rename(temp.c_str(), target.c_str()) == 0 || RecordFileError()))
+        return true;
+    std::remove(temp.c_str());
+    return false;
 }
 
 std::string CurrentDirectory() {

@@ -321,7 +321,7 @@ SocketHandle SocketListen(const char* bindAddress, std::uint16_t port, std::stri
     }
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         ::listen(fd, SOMAXCONN) != 0) {
-        error = "cannot listen on port " + std::to_string(port) + ": " + std::strerror(errno);
+        error = "cannot listen on " + ListenTarget(bindAddress, port) + ": " + std::strerror(errno);
         ::close(fd);
         return kInvalidSocket;
     }

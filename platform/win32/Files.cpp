@@ -51,8 +51,22 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
-    StagedFile file;
-    return file.Create(path) && file.Write(contents.data(), contents.size()) && file.Commit();
+    const std::string temp = path + ".part";
+    HANDLE file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return RecordFileError();
+    DWORD written = 0;
+    bool ok = (::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
+                           nullptr) &&
+               written == contents.size()) ||
+              RecordFileError();
+    ok = (::CloseHandle(file) || RecordFileError()) && ok;
+    if (ok &&
+        (::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) || RecordFileError()))
+        return true;
+    ::DeleteFileA(temp.c_str());
+    return false;
 }
 
 std::string CurrentDirectory() {

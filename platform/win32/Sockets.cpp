@@ -113,7 +113,7 @@ SocketHandle SocketListen(const char* bindAddress, std::uint16_t port, std::stri
     }
     if (::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         ::listen(socket, SOMAXCONN) != 0) {
-        error = ErrorText(("cannot listen on port " + std::to_string(port)).c_str());
+        error = ErrorText(("cannot listen on " + ListenTarget(bindAddress, port)).c_str());
         ::closesocket(socket);
         return kInvalidSocket;
     }

@@ -1,4 +1,4 @@
-#include "app/LauncherWindow.h"
+#include "state/LauncherWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,8 +28,11 @@ class ConsoleViewTest : public ::testing::Test {
     }
     static void SetPartition(PartitionEntry& entry, const char* name, const char* address,
                              std::uint16_t port) {
-        std::strncpy(entry.name, name, sizeof entry.name);
-        std::strncpy(entry.address, address, sizeof entry.address);
+        // As the wire delivers them: zero-padded, and a full-width text unterminated.
+        std::memset(entry.name, 0, sizeof entry.name);
+        std::memset(entry.address, 0, sizeof entry.address);
+        std::memcpy(entry.name, name, std::min(std::strlen(name), sizeof entry.name));
+        std::memcpy(entry.address, address, std::min(std::strlen(address), sizeof entry.address));
         entry.port = port;
     }
 
@@ -83,11 +87,37 @@ TEST_F(ConsoleViewTest, FinishUpdateShowsThePartitions) {
     EXPECT_EQ(state.progressView.load(), 0u);
     const std::string text = Output();
     EXPECT_NE(text.find("Choose a server"), std::string::npos);
-    EXPECT_NE(text.find("0) North"), std::string::npos);
+    // Numbered from 1, as the connect server's configuration numbers them.
+    EXPECT_NE(text.find("  1) North"), std::string::npos);
     EXPECT_NE(text.find("10.0.0.1:55901"), std::string::npos);
-    EXPECT_NE(text.find("3) Closed"), std::string::npos);
+    EXPECT_NE(text.find("  4) Closed"), std::string::npos);
     EXPECT_NE(text.find("(closed)"), std::string::npos);
-    EXPECT_EQ(text.find("1) "), std::string::npos) << "empty entries are not listed";
+    EXPECT_EQ(text.find("2) "), std::string::npos) << "empty entries are not listed";
+}
+
+// Piped, the connect worker's two alternating statuses, once a second for a
+// minute, are printed once each and then counted.
+TEST_F(ConsoleViewTest, PipedRepeatedStatusesArePrintedOnceWithACount) {
+    ConsoleView view(state, out, false, convert);
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        view.SetStatusText("Connecting");
+        view.SetStatusText("Retrying");
+    }
+    view.SetStatusText("Connected");
+    const std::string text = Output();
+    EXPECT_EQ(text, "Connecting\nRetrying\n  (118 more status lines like the above)\nConnected\n");
+
+    // On a terminal every status is shown; the line is redrawn anyway.
+    std::fclose(out);
+    std::free(buffer);
+    buffer = nullptr;
+    out = open_memstream(&buffer, &size);
+    ConsoleView terminal(state, out, true, convert);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        terminal.SetStatusText("Connecting");
+        terminal.SetStatusText("Retrying");
+    }
+    EXPECT_EQ(Output().find("more status lines"), std::string::npos);
 }
 
 TEST_F(ConsoleViewTest, TitleNamesTheChosenPartition) {

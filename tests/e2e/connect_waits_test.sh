@@ -57,7 +57,7 @@ done
 # (so another runtime folder for its single-instance lock) shows text 127 and
 # ends, while the first goes on waiting.
 rogue silent
-"$bin/tarnvale-launcher" --host 127.0.0.1 --port "$port" --game-dir "$game" --partition 0 \
+"$bin/tarnvale-launcher" --host 127.0.0.1 --port "$port" --game-dir "$game" --partition 1 \
   --no-start --connect-timeout 8 < /dev/null > "$work/first.out" 2> "$work/first.err" &
 first=$!
 sleep 1

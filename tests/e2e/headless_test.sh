@@ -46,13 +46,13 @@ trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 run() { "$bin/tarnvale-launcher" --host 127.0.0.1 --port "$(cat "$work/port")" \
   --game-dir "$work/game" "$@" < /dev/null > "$work/out" 2> "$work/err"; }
-status=0; run --partition 1 || status=$?
+status=0; run --partition 2 || status=$?
 [ $status -eq 3 ] || fail "closed partition: exit status $status"
-grep -q "partition 1 cannot be chosen" "$work/err" || fail "closed partition: $(cat "$work/err")"
+grep -q "partition 2 cannot be chosen" "$work/err" || fail "closed partition: $(cat "$work/err")"
 status=0; run || status=$?
 [ $status -eq 3 ] || fail "no partition and no terminal: exit status $status"
 grep -q "pass --partition" "$work/err" || fail "no partition: $(cat "$work/err")"
-status=0; run --partition 0 --no-start || status=$?
+status=0; run --partition 1 --no-start || status=$?
 [ $status -eq 0 ] || fail "--no-start: exit status $status: $(cat "$work/err")"
 grep -q "Ready to play" "$work/out" || fail "--no-start output"
 status=0; run --bogus || status=$?

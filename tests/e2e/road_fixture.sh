@@ -27,6 +27,7 @@ head -c 20000 /dev/zero | tr '\0' 'x' > "$src/2/data/items.txt"
 echo "notes of 1.0.2" > "$src/2/notes.txt"
 echo "read me: 1.0.3" > "$src/3/readme.txt"
 printf '[LOGIN]\r\nVersion=1.00.03\r\n' > "$src/3/config.ini"
+"$bin/tarnvale-patch" init "$root" > /dev/null
 if [ "$road" = ftp ]; then
   "$bin/tarnvale-patch" add "$root" 1.0.1 "$src/1" --files > /dev/null
   "$bin/tarnvale-patch" add "$root" 1.0.2 "$src/2" --files --compressed --mirror > /dev/null
@@ -44,7 +45,7 @@ port = $ftp_port
 account = $user
 password = $password"
 else
-  update="address = 127.0.0.1:$http_port
+  update="address = 127.0.0.1
 port = $http_port"
 fi
 cat > "$work/connect.conf" <<CONF
@@ -79,7 +80,7 @@ launch() {
   # The shell that waits reports a killed child on its own standard error; this
   # one's goes nowhere.
   status=$( { "$@" "$bin/tarnvale-launcher" --host 127.0.0.1 --port "${port:-$connect_port}" \
-    --game-dir "$game" --partition 0 --no-start --connect-timeout "${wait_seconds:-30}" \
+    --game-dir "$game" --partition 1 --no-start --connect-timeout "${wait_seconds:-30}" \
     < /dev/null > "$work/out" 2> "$work/err"; echo $?; } 2> /dev/null)
 }
 

@@ -28,6 +28,14 @@ if "$qxc" unpack Twice.bmd.QXC back/ 2>/dev/null; then echo "trailing bytes acce
 [ ! -e back/Twice.bmd ]
 [ "$(ls back)" = "Other.bmd" ]
 
+# A file that cannot be packed is refused with the reason.
+if "$qxc" pack Missing.bmd out/ 2>err; then echo "missing file packed"; exit 1; fi
+grep -q "cannot pack Missing.bmd into out/Missing.bmd.QXC: Missing.bmd does not exist" err
+if "$qxc" pack out out/ 2>err; then echo "folder packed"; exit 1; fi
+grep -q "out is a folder" err
+if "$qxc" pack Item.bmd nowhere/ 2>err; then echo "packed into a missing folder"; exit 1; fi
+grep -q "the folder nowhere/ does not exist" err
+
 # Wrong use is a usage error.
 set +e
 "$qxc" squash Item.bmd out/ 2>/dev/null; [ $? -eq 2 ] || exit 1

@@ -1,5 +1,6 @@
 #include "launch/GameStart.h"
 #include "LaunchTestSupport.h"
+#include "launch/GameClient.h"
 #include "msg/MessageFile.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramStart.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #ifdef _WIN32
@@ -261,6 +263,39 @@ TEST_F(GameStart, ClientThatIsNoProgramIsReportedAsBadFormat) {
     test::WriteFile(settings::kGameClientExe, "neither a program nor a script\n");
     std::filesystem::permissions(settings::kGameClientExe, std::filesystem::perms::owner_all);
     EXPECT_EQ(platform::StartProgram(settings::kGameClientExe, "x"), platform::kStartBadFormat);
+}
+
+// Whatever keeps the system from running the client is a failed start with its
+// reason, not only a missing file: the exec itself fails.
+TEST_F(GameStart, EveryClientThatCannotRunIsAFailedStartWithItsReason) {
+    namespace fs = std::filesystem;
+    const char* client = settings::kGameClientExe;
+    std::vector<std::pair<std::string, std::function<void()>>> cases = {
+        {"missing", [] {}},
+        {"not executable",
+         [&] {
+             test::WriteFile(client, "#!/bin/sh\nexit 0\n");
+             fs::permissions(client, fs::perms::owner_read | fs::perms::owner_write);
+         }},
+        {"a folder", [&] { fs::create_directory(client); }},
+        {"damaged",
+         [&] {
+             test::WriteFile(client, std::string("\x7f"
+                                                 "ELF\x02\x01",
+                                                 6));
+         }},
+        {"interpreter missing", [&] { test::WriteFile(client, "#!/nonexistent/interpreter\n"); }},
+    };
+    for (const auto& [what, make] : cases) {
+        fs::remove_all(client);
+        make();
+        if (fs::is_regular_file(client) && what != "not executable")
+            fs::permissions(client, fs::perms::owner_all);
+        const std::intptr_t result = platform::StartProgram(client, "x");
+        EXPECT_LE(result, 32) << what;
+        EXPECT_NE(gameclient::StartFailureReason(result), nullptr) << what;
+    }
+    EXPECT_EQ(gameclient::StartFailureReason(platform::kStartSucceeded), nullptr);
 }
 #endif
 

@@ -1,34 +1,18 @@
 #pragma once
 
 #include "launch/ConnectionParameters.h"
-#include "support/TestSupport.h"
+#include "support/RegistryFixture.h"
 
 #include <cstdint>
-#include <string>
 
 namespace tarnvale::test {
 
-// A temporary game folder with a registry of its own: on POSIX the hive files go
-// into the folder (XDG_CONFIG_HOME points there); on Windows the real registry is
-// used, under a key path no other test shares, removed afterwards.
-class RegistryTest : public TempDirTest {
+// A registry of the test's own (TempRegistryTest) and a connection channel on it.
+class RegistryTest : public TempRegistryTest {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    // A key path of this test's own, e.g. "SOFTWARE\TarnvaleTests\123\Connection".
-    std::string KeyPath(const std::string& leaf = "Connection") const;
-    // The machine-wide and per-user hive files (POSIX only).
-    std::string HiveFile(bool machine) const;
-
     // A channel on this test's key with a clock the test sets.
     ConnectionChannel Channel();
     std::uint32_t now = 100000;
-
-  private:
-    std::string m_base;
-    std::string m_savedConfigHome;
-    bool m_hadConfigHome = false;
 };
 
 } // namespace tarnvale::test

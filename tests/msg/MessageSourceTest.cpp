@@ -27,7 +27,7 @@ TEST(MessageSource, DefaultTextsCoverEveryIdentifierAndRoundTrip) {
 }
 
 TEST(MessageSource, EscapesAndBytesRoundTrip) {
-    const std::string source = "1\ta\\tb\\nc\\\\d \xb5\xc7\r\n-32768\t\n";
+    const std::string source = "1\ta\\tb\\nc\\\\d \xb5\xc7\\r\n-32768\t\n";
     std::vector<MessageFileRecord> records;
     SourceError error;
     ASSERT_TRUE(ParseMessageSource(source, records, error));
@@ -36,6 +36,21 @@ TEST(MessageSource, EscapesAndBytesRoundTrip) {
     EXPECT_EQ(records[1].id, -32768);
     EXPECT_EQ(records[1].text, "");
     EXPECT_EQ(FormatMessageSource(records), source);
+}
+
+// A source saved with Windows line ends reads as the same texts, without the
+// carriage returns; an identifier defined twice would lose one of its texts.
+TEST(MessageSource, WindowsLineEndsAndDuplicateIdentifiers) {
+    std::vector<MessageFileRecord> records;
+    SourceError error;
+    ASSERT_TRUE(ParseMessageSource("1\tone\r\n\r\n2\ttwo\r\n", records, error)) << error.what;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].text, "one");
+    EXPECT_EQ(records[1].text, "two");
+
+    EXPECT_FALSE(ParseMessageSource("5\ta\n6\tb\n5\tc\n", records, error));
+    EXPECT_EQ(error.line, 3);
+    EXPECT_EQ(error.what, "identifier 5 is already defined on line 1");
 }
 
 TEST(MessageSource, BadLinesNameTheirLine) {

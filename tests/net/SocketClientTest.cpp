@@ -2,7 +2,7 @@
 // fed through ReceiveBytes, the part of Receive after the system call, so the
 // exact cut of every read is under the test's control; LoopbackTest covers the
 // same client over real sockets.
-#include "net/SocketClient.h"
+#include "transport/SocketClient.h"
 #include "NetTestSupport.h"
 #include "support/TestSupport.h"
 

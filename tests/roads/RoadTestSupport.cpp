@@ -1,6 +1,7 @@
 #include "RoadTestSupport.h"
 
 #include "msg/MessageFile.h"
+#include "platform/CodePage.h"
 #include "tarnvale/settings.h"
 #include "update/ClientVersion.h"
 #include "update/VersionConfig.h"
@@ -56,11 +57,18 @@ void RoadTest::Publish(const std::string& name, const VersionFiles& files,
     if (version.packed && !hasConfig)
         all.emplace_back("config.ini", "[LOGIN]\r\nVersion=" + name + "\r\n");
     for (const auto& [path, bytes] : all) {
-        const fs::path target = fs::path(version.source) / fs::path(path);
+        // Names are given as players' lists carry them; operators' files carry
+        // them in UTF-8, which the patch builder converts back.
+        std::string utf8;
+        EXPECT_TRUE(platform::CodePageToUtf8(path, version.codePage, utf8)) << path;
+        const fs::path target =
+            fs::path(version.source) / fs::path(std::u8string(utf8.begin(), utf8.end()));
         fs::create_directories(target.parent_path());
         WriteFile(target, bytes);
     }
     std::string error;
+    bool created = false;
+    ASSERT_TRUE(tools::InitServerRoot(version.root, version.versionFile, created, error)) << error;
     ASSERT_TRUE(tools::AddVersion(version, error)) << error;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LauncherState.h"
+#include "state/LauncherState.h"
 #include "support/LoopbackServers.h"
 #include "support/TestSupport.h"
 #include "tools/PatchBuilder.h"

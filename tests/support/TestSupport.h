@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LauncherWindow.h"
+#include "state/LauncherWindow.h"
 
 #include <gtest/gtest.h>
 

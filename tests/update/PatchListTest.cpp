@@ -1,7 +1,7 @@
 #include "update/PatchList.h"
 
-#include "app/LauncherState.h"
 #include "msg/MessageIds.h"
+#include "state/LauncherState.h"
 #include "support/TestSupport.h"
 #include "update/UpdateState.h"
 

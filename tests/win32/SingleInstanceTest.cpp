@@ -1,6 +1,7 @@
 // Starts the real launcher executable twice under the Win32 API: the second copy
 // must show text 127 in an error box and end while the first keeps running.
 #include "msg/MessageFile.h"
+#include "support/LauncherExecutable.h"
 #include "support/TestSupport.h"
 #include "tarnvale/settings.h"
 
@@ -12,16 +13,6 @@
 
 namespace tarnvale {
 namespace {
-
-std::wstring LauncherPath() {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir(self);
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    // The launcher's name, "Tarnvale" and three CJK characters, in UTF-16.
-    const std::wstring exe = dir + L"Tarnvale\u767B\u5F55\u5668.exe";
-    return ::GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : exe;
-}
 
 struct Process {
     PROCESS_INFORMATION info{};
@@ -101,7 +92,7 @@ std::string MessageBoxText(HWND box) {
 class SingleInstanceTest : public test::TempDirTest {};
 
 TEST_F(SingleInstanceTest, SecondLauncherShowsText127AndEndsWhileTheFirstRuns) {
-    const std::wstring exe = LauncherPath();
+    const std::wstring exe = test::LauncherExecutablePath();
     ASSERT_FALSE(exe.empty()) << "the launcher executable is built beside the tests";
     test::WriteFile("message.wtf", msg::SerializeMessageFile(
                                        {{102, "Connecting"}, {127, "Launcher already running"}},

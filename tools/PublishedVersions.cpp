@@ -1,0 +1,84 @@
+#include "tools/PublishedVersions.h"
+
+#include "platform/Names.h"
+#include "update/PatchList.h"
+#include "update/UpdateState.h"
+#include "update/VersionConfig.h"
+
+#include <vector>
+
+namespace tarnvale::tools {
+
+bool IsPublishableVersionName(std::string_view name, ClientVersion& value) {
+    if (name.empty() || name.size() > kMaxVersionNameLength)
+        return false;
+    unsigned parts[3] = {};
+    int part = 0;
+    int digits = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            if (digits == 0 || ++part > 2)
+                return false;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            parts[part] = parts[part] * 10 + static_cast<unsigned>(c - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    if (part != 2 || digits == 0 || parts[0] > 255 || parts[1] > 255 || parts[2] > 255)
+        return false;
+    value = {static_cast<std::uint8_t>(parts[0]), static_cast<std::uint8_t>(parts[1]),
+             static_cast<std::uint8_t>(parts[2])};
+    return true;
+}
+
+bool CheckNewVersion(const std::string& versions, const std::string& shownPath,
+                     std::string_view name, const ClientVersion& value, std::string& error) {
+    PatchListReader reader(versions);
+    std::vector<VersionEntry> table;
+    switch (ReadVersionTable(reader, table)) {
+    case VersionFileResult::Ok:
+        break;
+    case VersionFileResult::Unreadable:
+        error = shownPath + " holds a name launchers cannot read (over " +
+                std::to_string(kMaxVersionNameLength) + " characters); mend it first";
+        return false;
+    case VersionFileResult::TooMany:
+        error = shownPath + " already holds more versions than launchers read (" +
+                std::to_string(kMaxVersions) + ")";
+        return false;
+    }
+    if (table.size() >= static_cast<std::size_t>(kMaxVersions)) {
+        error = shownPath + " already holds " + std::to_string(kMaxVersions) +
+                " versions, all that launchers read; start a new update server";
+        return false;
+    }
+    for (const VersionEntry& entry : table) {
+        const std::string_view published = TokenString(entry.name);
+        if (NamesEqual(published, name) || entry.version == value) {
+            error = "version " + std::string(name) + " is already published (as \"" +
+                    std::string(published) + "\" in " + shownPath + ")";
+            return false;
+        }
+        if (entry.version.Packed() > value.Packed()) {
+            error = "version " + std::string(name) + " is older than the published version " +
+                    std::string(published) +
+                    "; launchers install only versions newer than their own";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string AppendVersion(std::string versions, std::string_view name) {
+    if (!versions.empty() && versions.back() != '\n')
+        versions += '\n';
+    versions += '"';
+    versions += name;
+    versions += "\"\n";
+    return versions;
+}
+
+} // namespace tarnvale::tools

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "update/ClientVersion.h"
+
+#include <string>
+#include <string_view>
+
+namespace tarnvale::tools {
+
+// Whether `name` is a version name every launcher reads the same way: three
+// decimal numbers from 0 to 255 joined by ".", at most as long as launchers keep
+// a version name (8 characters), for example 1.02.07. `value` gets the version.
+bool IsPublishableVersionName(std::string_view name, ClientVersion& value);
+
+// Checks that `name` can be added to the version file whose bytes are `versions`
+// (the file `shownPath`): the file reads as launchers read it, the new version is
+// neither published already (under any spelling) nor older than or equal to the
+// newest published one, and the file stays within the launchers' 999 versions.
+bool CheckNewVersion(const std::string& versions, const std::string& shownPath,
+                     std::string_view name, const ClientVersion& value, std::string& error);
+
+// The version file with `name` appended as one more line.
+std::string AppendVersion(std::string versions, std::string_view name);
+
+} // namespace tarnvale::tools
