@@ -24,6 +24,18 @@ constexpr char kUsage[] =
     "1 no parameters in the registry, 2 not a connect line, 3 they disagree.\n"
     "  --help  show this help\n";
 
+// With TARNVALE_GAME_RECORD set, what the client prints also goes to that file:
+// started by the Windows launcher, it has no console for anyone to read.
+void Record(const char* line) {
+    std::fputs(line, stdout);
+    if (const char* path = std::getenv("TARNVALE_GAME_RECORD"); path && *path) {
+        if (std::FILE* file = std::fopen(path, "a")) {
+            std::fputs(line, file);
+            std::fclose(file);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -58,13 +70,19 @@ int main(int argc, char** argv) {
     }
     const unsigned long port = std::strtoul(portText.c_str(), nullptr, 10);
 
-    std::printf("registry: address %s port %lu\n", tools::Printable(fromRegistry.address).c_str(),
-                static_cast<unsigned long>(fromRegistry.port));
-    std::printf("command line: address %s port %lu\n", tools::Printable(address).c_str(), port);
+    char text[512];
+    std::snprintf(text, sizeof text, "registry: address %s port %lu\n",
+                  tools::Printable(fromRegistry.address).c_str(),
+                  static_cast<unsigned long>(fromRegistry.port));
+    Record(text);
+    std::snprintf(text, sizeof text, "command line: address %s port %lu\n",
+                  tools::Printable(address).c_str(), port);
+    Record(text);
     if (address != fromRegistry.address || port != fromRegistry.port) {
         std::fprintf(stderr, "tarnvale-game: the registry and the command line disagree\n");
+        Record("parameters disagree\n");
         return 3;
     }
-    std::printf("parameters agree\n");
+    Record("parameters agree\n");
     return 0;
 }

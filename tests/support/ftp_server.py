@@ -14,7 +14,7 @@ servers sometimes do, so the clients' handling of that can be tested:
   .long-name in a folder adds an entry with a 300-byte name to its listing
 
 With --dos-listing, LIST answers in the DOS style some Windows servers use
-instead of the Unix "ls -l" style.
+instead of the Unix "ls -l" style; with --rate, transfers are slowed down.
 """
 import argparse
 import errno
@@ -132,6 +132,8 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--dos-listing", action="store_true")
+    parser.add_argument("--rate", type=int, default=0,
+                        help="send at most this many bytes a second per transfer")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
@@ -147,6 +149,11 @@ def main():
     # Update servers hold names in the game's code page (the launcher's own file
     # name among them), not UTF-8: pass such names through byte for byte.
     handler.unicode_errors = "surrogateescape"
+    if args.rate > 0:
+        # Slow enough to watch a transfer, and to press Close in its middle.
+        from pyftpdlib.handlers import ThrottledDTPHandler
+        ThrottledDTPHandler.read_limit = args.rate
+        handler.dtp_handler = ThrottledDTPHandler
 
     import logging
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)

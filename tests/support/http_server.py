@@ -62,7 +62,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                 shutil.copyfileobj(f, self.wfile)
         self.close_connection = True
 
+    # With --rate every file goes out at most this many bytes a second, so that a
+    # client's progress can be watched; 0 sends at full speed.
+    rate = 0
+
     def copyfile(self, source, outputfile):
+        if self.rate > 0:
+            return self._copy_slowly(source, outputfile)
         # sendfile keeps the server from being the bottleneck of the benchmark.
         outputfile.flush()
         try:
@@ -70,17 +76,33 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         except (AttributeError, OSError, ValueError):
             shutil.copyfileobj(source, outputfile)
 
+    def _copy_slowly(self, source, outputfile):
+        import time
+
+        chunk = max(1, self.rate // 10)
+        try:
+            for block in iter(lambda: source.read(chunk), b""):
+                outputfile.write(block)
+                outputfile.flush()
+                time.sleep(0.1)
+        except OSError:
+            pass  # the client gave up
+
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--rate", type=int, default=0,
+                        help="send every file at most this many bytes a second")
     args = parser.parse_args()
 
     root = os.path.abspath(args.root)
 
     class RootHandler(Handler):
+        rate = args.rate
+
         def __init__(self, *a, **kw):
             super().__init__(*a, directory=root, **kw)
 
