@@ -281,12 +281,12 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
         return FtpRead::Failed;
     }
     if (read > 0) {
-        got = read;
         d.fileTotal += read;
         if (d.stall && !d.stall->Progress(d.fileTotal, TimeGetTime())) {
             d.Fail(ERROR_INTERNET_TIMEOUT, "the transfer stalled below the minimum speed");
             return FtpRead::Failed;
         }
+        got = read;
         return FtpRead::Data;
     }
     // WinINet also ends a transfer the server aborted ("426") with an empty read, so
