@@ -4,6 +4,7 @@
 #include "msg/MessageIds.h"
 #include "state/MessageBoxes.h"
 #include "update/SelfUpdate.h"
+#include "update/StagingLeftovers.h"
 
 #include <cstring>
 
@@ -21,10 +22,13 @@ bool CUpdateApp::InitInstance(const char* commandLine, const char* messageFile) 
     const bool alreadyRunning = m_mutex.Create(m_mutexName);
     m_mutex.KeepForProcessLifetime();
 
-    // Files that the last update left waiting go in place before any is used;
-    // not while another launcher runs and has them open.
-    if (!alreadyRunning)
+    // Files that the last update left waiting go in place before any is used,
+    // and what a stopped launcher left half-written goes; not while another
+    // launcher runs and has them open.
+    if (!alreadyRunning) {
         CompleteSelfUpdate();
+        SweepStagingLeftovers(".");
+    }
 
     // Loaded before the single-instance test so that its text can be shown.
     m_state.messages.Load(messageFile);

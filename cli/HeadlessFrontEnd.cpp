@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <unistd.h>
 
 namespace tarnvale::cli {
@@ -26,7 +27,20 @@ class HeadlessView : public ConsoleView {
   public:
     using ConsoleView::ConsoleView;
     void ShowConnectButton() override { updateFailed = true; }
+    // The HTTP road reports from its worker thread.
+    void ReportFailure(const StepResult& failure) override {
+        std::lock_guard guard(m_failureLock);
+        m_failure = failure;
+    }
+    StepResult Failure() const {
+        std::lock_guard guard(m_failureLock);
+        return m_failure;
+    }
     bool updateFailed = false;
+
+  private:
+    mutable std::mutex m_failureLock;
+    StepResult m_failure;
 };
 
 std::string FieldText(const char* field, size_t size) {
@@ -165,11 +179,19 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     };
 
     // The queue outlives the session, so that no worker of the session can be
-    // left holding a queue that is gone.
+    // left holding a queue that is gone. A connect server that closes the
+    // connection before it has answered is reported, not waited on; whatever it
+    // sent before closing is read first.
     LauncherSession* running = nullptr;
+    bool closedByServer = false;
     platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
-        if (running && message.message == kWmSocketNotify)
-            running->OnSocketNotify(message.wParam, message.lParam);
+        if (!running || message.message != kWmSocketNotify)
+            return;
+        if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
+            running->OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
+            closedByServer = true;
+        }
+        running->OnSocketNotify(message.wParam, message.lParam);
     });
     view.SetMessagePump([&] { return queue.DispatchOne(); });
     LauncherSession session(state, view, view.update, hooks);
@@ -178,6 +200,9 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     session.Start(queue.Handle());
     ConnectWorker& worker = session.Worker();
 
+    // The whole wait for the connect server's answer has an end, not only the
+    // connection itself: a server may accept and then stay silent or send only
+    // packets that are not an answer.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
     bool connected = false;
@@ -186,6 +211,8 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
         m_exitCode = kExitFailed;
     };
+    const std::string server =
+        std::string(state.connectHost) + ":" + std::to_string(state.connectPort);
     // A host name that cannot be resolved is said at once; the worker keeps trying
     // until the timeout, as the launcher does.
     std::uint32_t resolved = 0;
@@ -219,15 +246,29 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         if (windowClosed || view.updateFailed || engine.Outcome() == RoadOutcome::Failed) {
             engine.JoinHttpWorker();
             worker.RequestStop();
-            fail(convert(view.StatusText()));
+            // The player's text of the failing step, and beside it what went
+            // wrong in the platform's words.
+            const StepResult failure = view.Failure();
+            if (failure)
+                fail(convert(view.StatusText()));
+            else
+                fail(convert(state.Text(failure.Message())) + " (" + failure.Detail() + ")");
             return;
         }
-        if (!connected && std::chrono::steady_clock::now() > deadline) {
+        const bool answered = engine.Outcome() != RoadOutcome::None;
+        if (!answered && closedByServer) {
             worker.RequestStop();
-            fail(resolvable
-                     ? "no answer from the connect server at " + std::string(state.connectHost) +
-                           ":" + std::to_string(state.connectPort)
-                     : hostProblem);
+            fail("the connect server at " + server + " closed the connection before answering");
+            return;
+        }
+        if (!answered && std::chrono::steady_clock::now() > deadline) {
+            worker.RequestStop();
+            if (!resolvable)
+                fail(hostProblem);
+            else
+                fail((connected ? "the connect server at " + server + " sent no answer within "
+                                : "no answer from the connect server at " + server + " within ") +
+                     std::to_string(m_options.connectTimeoutSeconds) + " s");
             return;
         }
     }

@@ -3,6 +3,7 @@
 #include "app/CUpdateApp.h"
 #include "cli/HeadlessFrontEnd.h"
 #include "platform/Files.h"
+#include "platform/TransferLimits.h"
 
 #include <clocale>
 #include <cstdio>
@@ -30,7 +31,9 @@ int Usage(const char* error = nullptr) {
                  "  --no-start           stop when ready to play (with --partition: once\n"
                  "                       that partition is known to be open)\n"
                  "  --codepage CP        encoding of message.wtf texts (default CP936)\n"
-                 "  --connect-timeout S  give up when the connect server stays silent (60)\n"
+                 "  --connect-timeout S  give up when the connect server has not answered\n"
+                 "                       within S seconds (60)\n"
+                 "  --stall-timeout S    give up a transfer that stalls for S seconds (60)\n"
                  "  --help               show this help\n"
                  "  /t test mode, /r normal mode, /l a.b.c assume version a.b.c is installed\n");
     return tarnvale::cli::kExitUsage;
@@ -82,6 +85,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--connect-timeout") {
             if (!ReadNumber(needs("seconds"), 1, 86400, options.connectTimeoutSeconds))
                 return Usage("--connect-timeout takes 1 to 86400 seconds");
+        } else if (arg == "--stall-timeout") {
+            if (!ReadNumber(needs("seconds"), 1, 86400, number))
+                return Usage("--stall-timeout takes 1 to 86400 seconds");
+            tarnvale::platform::TransferLimits limits;
+            limits.stallSeconds = number;
+            tarnvale::platform::SetTransferLimits(limits);
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             return 0;

@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case 1:
         platform::WriteWholeFile("Temp\\up_list.zip", bytes);
-        ExtractUpdateArchive("Temp\\up_list.zip", (sandbox.game + "\\").c_str());
+        static_cast<void>(ExtractUpdateArchive("Temp\\up_list.zip", (sandbox.game + "\\").c_str()));
         break;
     default:
         platform::WriteWholeFile("Temp\\in.QXC", bytes);

@@ -19,16 +19,35 @@ inline constexpr std::uint32_t kAttrSystem = 0x04;
 inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrNormal = 0x80;
+// A symbolic link or junction (Windows only); it is never entered as a folder.
+inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
+
+// The sibling name under which StagedFile and CopyFileReplacing write a file
+// before it takes its final name: the target, ".~tv", the process id, "-" and
+// an attempt number. Only a launcher that was stopped leaves such a name.
+std::string StagingName(const std::string& target, unsigned long processId, unsigned attempt);
+// Whether a file name (without folder) has that form.
+bool IsStagingName(const std::string& name);
 
 // The system's error code of the last failing file operation on this thread
-// (GetLastError on Windows, errno on POSIX).
+// (GetLastError on Windows, errno on POSIX). The operations of Files.h keep it
+// too.
 int LastFileError();
+// The system's text for such a code, for example "No space left on device".
+std::string FileErrorText(int code);
+// The text of LastFileError().
+std::string LastFileErrorText();
 
 // Copies `from` over `to`, replacing it, with its attributes and modification
 // time. The copy is written beside `to` under a fresh name and renamed into
 // place, so `to` either keeps its old contents or has all of the new ones. A
 // read-only `to` is not replaced (as the system's own copy refuses it).
 bool CopyFileReplacing(const std::string& from, const std::string& to);
+
+// CopyFileReplacing for a staged file that is only ever deleted afterwards: where
+// the system allows, the copy shares the staged file's storage (a hard link on
+// POSIX), which costs no copying and no space; otherwise it is a copy.
+bool PlaceStagedCopy(const std::string& from, const std::string& to);
 
 // Renames `from` to `to`, replacing a file of that name. Fails for a read-only
 // target on Windows.

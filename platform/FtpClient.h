@@ -95,8 +95,10 @@ class FtpClient {
     bool GetFile(const std::string& remoteName, const std::string& localPath, bool reload);
 
     // Opens a remote file for reading (binary, reload, no cache write): one attempt;
-    // the caller decides about retries. expectedSize is the size the listing gave:
-    // a transfer that ends before that many bytes is a failure, not an end.
+    // the caller decides about retries. It returns once the server has opened the
+    // transfer; a transfer that stalls after that fails on a read. expectedSize is
+    // the size the listing gave: a transfer that ends before that many bytes is a
+    // failure, not an end.
     bool OpenFile(const std::string& remoteName, std::uint64_t expectedSize);
     bool IsFileOpen() const;
     // Reads up to capacity bytes (the road uses kFtpChunkSize). Blocks until some
@@ -105,6 +107,10 @@ class FtpClient {
     // Closes the open file; a transfer not yet finished is abandoned.
     void CloseFile();
 
+    // Whether the last failure was the server staying silent, or a transfer
+    // stalling, beyond the transfer limits (TransferLimits.h). Trying again
+    // would only wait as long again.
+    bool TimedOut() const;
     int ErrorCode() const;
     const std::string& ErrorText() const;
 

@@ -3,7 +3,9 @@
 #include <memory>
 
 // The named single-instance mutex: a named kernel mutex on Windows, a lock file
-// held with flock on POSIX. Either way the system releases it when the process ends.
+// held with flock on POSIX, where the current directory (the game folder) is
+// locked too, so that launchers started with different environments still never
+// share one game folder. Either way the system releases it when the process ends.
 namespace tarnvale::platform {
 
 class InstanceMutex {

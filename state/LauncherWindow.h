@@ -1,5 +1,7 @@
 #pragma once
 
+#include "msg/StepResult.h"
+
 #include <atomic>
 
 namespace tarnvale {
@@ -45,6 +47,11 @@ class LauncherWindow {
     // Bytes of the current file so far and its size (0 when unknown), for views
     // that show speed and time left. The bars remain the primary progress report.
     virtual void ReportTransfer(unsigned long long /*done*/, unsigned long long /*total*/) {}
+    // An update road has failed. Its message is already in the status line, as
+    // the player sees it; `failure` also says what went wrong in the platform's
+    // words. The Windows window shows only the message; the headless launcher
+    // prints both. Called once per failed road, possibly from a worker thread.
+    virtual void ReportFailure(const StepResult& /*failure*/) {}
 
     ProgressBar totalBar; // versions or files of the update
     ProgressBar fileBar;  // the current file, 0 to 100

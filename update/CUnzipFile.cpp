@@ -21,6 +21,35 @@ CZipException::CZipException(int cause, std::string fileName)
         m_message += " in " + m_szFileName;
 }
 
+std::string CZipException::CauseText() const {
+    switch (m_iCause) {
+    case streamEnd:
+        return "the entry ends early";
+    case needDict:
+        return "the entry needs a preset dictionary";
+    case errNo:
+        return "a read error";
+    case streamError:
+        return "an inconsistent compressed stream";
+    case dataError:
+        return "damaged compressed data";
+    case memError:
+        return "out of memory";
+    case bufError:
+        return "the compressed data ends early";
+    case versionError:
+        return "an incompatible zlib version";
+    case badFuncParam:
+        return "a bad parameter";
+    case badZipFile:
+        return "a damaged archive or an unsupported entry (method or encryption)";
+    case badCrc:
+        return "checksum mismatch";
+    default:
+        return "zip error " + std::to_string(m_iCause);
+    }
+}
+
 int CZipException::CauseFromCode(int code) {
     switch (code) {
     case UNZ_CRCERROR:

@@ -35,6 +35,8 @@ class CZipException : public std::exception {
 
     // The cause for the code of a failing zip or zlib step.
     static int CauseFromCode(int code);
+    // The cause in words, for the operator ("checksum mismatch").
+    std::string CauseText() const;
 
     int m_iCause;
     std::string m_szFileName;

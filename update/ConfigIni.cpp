@@ -333,6 +333,11 @@ bool SetProfileString(std::string& fileBytes, std::string_view section, std::str
 
 bool WriteProfileStringToFile(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view value) {
+    return WriteProfileStringsToFile(path, section, {{key, value}});
+}
+
+bool WriteProfileStringsToFile(const std::string& path, std::string_view section,
+                               const std::vector<ProfileEntry>& entries) {
     std::string bytes;
     if (!platform::ReadWholeFile(path, bytes)) {
         // Only a missing file may start empty; one that exists but cannot be read
@@ -342,8 +347,10 @@ bool WriteProfileStringToFile(const std::string& path, std::string_view section,
         bytes.clear();
     }
     std::string updated = bytes;
-    if (!SetProfileString(updated, section, key, value))
-        return false;
+    for (const ProfileEntry& entry : entries) {
+        if (!SetProfileString(updated, section, entry.key, entry.value))
+            return false;
+    }
     if (updated == bytes && platform::PathExists(path))
         return true;
     return platform::WriteWholeFile(path, updated);

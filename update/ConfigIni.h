@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // config.ini, read and written by the launcher's own code on every platform. The
 // Windows build used to go through the system's profile functions; the results
@@ -48,5 +49,13 @@ bool SetProfileString(std::string& fileBytes, std::string_view section, std::str
 // rewritten.
 bool WriteProfileStringToFile(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view value);
+// Several keys of one section in one replacement of the file, so that they
+// change together or not at all.
+struct ProfileEntry {
+    std::string_view key;
+    std::string_view value;
+};
+bool WriteProfileStringsToFile(const std::string& path, std::string_view section,
+                               const std::vector<ProfileEntry>& entries);
 
 } // namespace tarnvale::ini

@@ -48,56 +48,85 @@ void UpdateEngine::CloseFtpSession() {
     m_ftp.CloseSession();
 }
 
-bool UpdateEngine::OpenFtpSession() {
+std::string UpdateEngine::FtpDetail(const std::string& what) const {
+    return "FTP " + what + ": " + m_ftp.ErrorText();
+}
+
+StepResult UpdateEngine::OpenFtpSession() {
     if (!m_ftp.OpenSession(updateserver::kFtpAgentName)) {
         FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
                             m_launcher.Text(msgid::kInternetOpenFailed), m_ftp.ErrorCode());
-        return false;
+        return StepResult::Failure(msgid::kInternetOpenFailed, FtpDetail("session"));
     }
     if (!m_ftp.Connect(m_update.server.serverAddress, m_update.server.serverPort,
                        m_update.server.accountName, m_update.server.accountPassword)) {
         FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
                             m_launcher.Text(msgid::kFtpConnectFailed), m_ftp.ErrorCode());
+        const StepResult failure =
+            StepResult::Failure(msgid::kFtpConnectFailed,
+                                FtpDetail(std::string("login at ") + m_update.server.serverAddress +
+                                          ":" + std::to_string(m_update.server.serverPort)));
         m_ftp.CloseSession();
-        return false;
+        return failure;
     }
-    return true;
+    return {};
 }
 
 bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const char* name,
                                   const char* password, const char* versionFile) {
     m_outcome = RoadOutcome::Failed;
+    const StepResult result = RunFtpRoad(address, port, name, password, versionFile);
+    if (!result)
+        FailRoad(result);
+    return result.Ok();
+}
+
+StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, const char* name,
+                                    const char* password, const char* versionFile) {
     platform::RemoveFile(updateserver::kDefaultVersionFileName);
+    // A list left by a launcher stopped at the end of its road would stay for
+    // good if nothing is due this time.
+    platform::RemoveFile(updateserver::kPatchListName);
     CopyServerFields(address, port, name, password, versionFile);
     ShowStatus(msgid::kFtpUpdateStarts);
     m_update.selfUpdatePending = false;
 
-    if (!OpenFtpSession())
-        return false;
+    if (StepResult opened = OpenFtpSession(); !opened)
+        return opened;
     if (m_hooks.closeConnectServer)
         m_hooks.closeConnectServer();
 
     const std::string localVersionFile = m_update.server.versionFileName;
     ShowStatus(msgid::kFetchingVersionFile);
     platform::RemoveFile(localVersionFile);
-    if (!m_ftp.GetFile(localVersionFile, localVersionFile, true)) {
-        ShowStatus(msgid::kTransferFailed);
-        return false;
-    }
-    if (!ParseVersionFile(m_update, m_launcher, m_window)) {
+    if (!m_ftp.GetFile(localVersionFile, localVersionFile, true))
+        return Fail(msgid::kTransferFailed, FtpDetail("RETR " + localVersionFile));
+    if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed) {
         platform::RemoveFile(localVersionFile);
-        return false;
+        return parsed;
     }
-    if (!RunFtpVersionLoop())
-        return false;
+    if (StepResult installed = RunFtpVersionLoop(); !installed)
+        return installed;
     platform::RemoveFile(updateserver::kDefaultVersionFileName);
-    return true;
+    return {};
 }
 
-bool UpdateEngine::RunFtpVersionLoop() {
+StepResult UpdateEngine::RunFtpVersionLoop() {
     const std::vector<VersionEntry> table = m_update.versionTable;
     const int count = static_cast<int>(table.size());
     int skipped = 0;
+    // The road's own failures add message 138 to the status line after the
+    // step's own; the failure handed up keeps the step's.
+    auto failed = [this](StepResult result) {
+        ShowStatus(msgid::kUpdateFailed);
+        return result;
+    };
+    // A journal of a version that is already installed was left by a launcher
+    // stopped after it had recorded the version and before it retired the
+    // journal; nothing will ever use it.
+    std::int32_t journalled = 0;
+    if (ReadPatchLogVersion(journalled) && journalled <= m_update.localVersion.Packed())
+        platform::RemoveFile(kPatchLogName);
     for (int i = 0; i < count; ++i) {
         const VersionEntry& entry = table[static_cast<std::size_t>(i)];
         if (!IsNewer(entry, m_update.localVersion)) {
@@ -113,27 +142,35 @@ bool UpdateEngine::RunFtpVersionLoop() {
         m_ftp.GetRemoteDirectory(startDirectory);
         platform::RemoveFile(updateserver::kPatchListName);
         int record = 1;
-        if (!InstallVersionFtp(entry.name, record)) {
+        if (StepResult installed = InstallVersionFtp(entry.name, record); !installed) {
             platform::RemoveFile(updateserver::kPatchListName);
-            return false;
+            return installed;
         }
         platform::RemoveFile(updateserver::kPatchListName);
         m_update.localVersion = entry.version;
         if (!startDirectory.empty())
             m_ftp.SetRemoteDirectory(startDirectory);
 
-        if (!m_update.listFlags.packingVersion && !CopyFromTemp(m_update, m_window))
-            return false;
-        if (!DeleteTempFiles(m_window))
-            return false;
+        if (!m_update.listFlags.packingVersion) {
+            if (StepResult copied = CopyFromTemp(m_update, m_window); !copied)
+                return failed(copied);
+        }
+        if (StepResult cleared = DeleteTempFiles(m_window); !cleared)
+            return failed(cleared);
         if (AnyProbeFilePresent())
             RunWholesaleDelete();
-        if (m_launcher.launchMode != kLaunchOverride && record == 1)
-            WriteLocalVersion(m_launcher, m_update, GameFolder());
+        // The files are in place; a version that cannot be recorded would be
+        // fetched again at every start, so the road fails here rather than end
+        // as if all were well.
+        if (m_launcher.launchMode != kLaunchOverride && record == 1) {
+            if (StepResult recorded = WriteLocalVersion(m_launcher, m_update, GameFolder());
+                !recorded)
+                return failed(recorded);
+        }
         if (m_update.selfUpdatePending) {
             m_outcome = RoadOutcome::HandedOver;
             HandOver();
-            return true;
+            return {};
         }
         m_window.totalBar.SetPos(i + 1 - skipped);
         m_window.RefreshProgress();
@@ -142,19 +179,16 @@ bool UpdateEngine::RunFtpVersionLoop() {
     ShowStatus(msgid::kTransferDone);
     CloseFtpSession();
     FinishRoad(updateserver::kDefaultVersionFileName);
-    return true;
+    return {};
 }
 
-bool UpdateEngine::InstallVersionFtp(const char* version, int& record) {
-    if (!m_ftp.SetRemoteDirectory(version)) {
-        ShowStatus(msgid::kCannotEnterVersionDir);
-        return false;
-    }
+StepResult UpdateEngine::InstallVersionFtp(const char* version, int& record) {
+    if (!m_ftp.SetRemoteDirectory(version))
+        return Fail(msgid::kCannotEnterVersionDir, FtpDetail(std::string("CWD ") + version));
     platform::RemoveFile(updateserver::kPatchListName);
-    if (!m_ftp.GetFile(updateserver::kPatchListName, updateserver::kPatchListName, false)) {
-        ShowStatus(msgid::kTransferFailed);
-        return false;
-    }
+    if (!m_ftp.GetFile(updateserver::kPatchListName, updateserver::kPatchListName, false))
+        return Fail(msgid::kTransferFailed,
+                    FtpDetail(std::string("RETR ") + version + "/" + updateserver::kPatchListName));
 
     m_launcher.testServerFlag =
         static_cast<std::uint32_t>(ReadListFlag(kFlagTestServer, m_launcher, m_window));
@@ -163,7 +197,7 @@ bool UpdateEngine::InstallVersionFtp(const char* version, int& record) {
         // A test-server version in normal mode: nothing of it is fetched, and
         // config.ini keeps the version it had.
         if (record == 0)
-            return true;
+            return {};
     }
 
     m_update.listFlags.compressed = ReadListFlag(kFlagCompressed, m_launcher, m_window) != 0;
@@ -179,39 +213,48 @@ bool UpdateEngine::InstallVersionFtp(const char* version, int& record) {
     return m_update.listFlags.packingVersion ? InstallPackedFtp() : InstallFileByFile(version);
 }
 
-bool UpdateEngine::InstallFileByFile(const std::string& version) {
+StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
     PatchListReader reader;
-    if (!reader.Open(updateserver::kPatchListName)) {
-        ShowStatus(msgid::kCannotOpenPatchList);
-        return false;
-    }
+    if (!reader.Open(updateserver::kPatchListName))
+        return Fail(msgid::kCannotOpenPatchList, std::string("cannot open ") +
+                                                     updateserver::kPatchListName + ": " +
+                                                     platform::LastFileErrorText());
     ShowStatus(msgid::kFetchingFiles);
     const bool compressed = m_update.listFlags.compressed;
-    auto fail = [&](int id) {
+    // A failing file shows message 138 after its own; the failure keeps the
+    // file's own message and cause.
+    auto fail = [&](StepResult result) {
         reader.Close();
-        ShowStatus(id);
-        return false;
+        ShowStatus(msgid::kUpdateFailed);
+        return result;
+    };
+    auto failList = [&](const std::string& why) {
+        return fail(StepResult::Failure(msgid::kUpdateFailed, "version " + version + ", " +
+                                                                  updateserver::kPatchListName +
+                                                                  ": " + why));
     };
 
+    StagingJournal journal;
+    journal.Load();
     FileByFileReading reading(reader);
     for (;;) {
         const FileEntry entry = reading.Next();
         switch (entry.kind) {
         case FileEntry::Kind::End:
             reader.Close();
-            return true;
+            return {};
         case FileEntry::Kind::Rejected:
-            // An overlong token, or a name that would leave the game folder.
-            return fail(msgid::kUpdateFailed);
+            return failList("an overlong token or a name that leaves the game folder");
         case FileEntry::Kind::Ignored:
             break;
         case FileEntry::Kind::Folder: {
             MakeFolders(entry.folder);
             MakeFolders(std::string(kStagingFolder) + "\\" + entry.folder);
             if (m_update.listFlags.newToolVersion) {
-                if (!m_ftp.SetRemoteDirectory(
-                        updateserver::MirroredFolderDirectory(version, entry.folder)))
-                    return fail(msgid::kCannotEnterVersionDir);
+                const std::string directory =
+                    updateserver::MirroredFolderDirectory(version, entry.folder);
+                if (!m_ftp.SetRemoteDirectory(directory))
+                    return fail(Fail(msgid::kCannotEnterVersionDir, FtpDetail("CWD " + directory)));
                 RefreshRemoteListing();
             }
             break;
@@ -220,38 +263,44 @@ bool UpdateEngine::InstallFileByFile(const std::string& version) {
             // A packed file is journalled and installed under its name without
             // ".QXC"; a list that packs a file under another name cannot be staged.
             if (compressed && !EndsWithPackedSuffix(entry.relativePath))
-                return fail(msgid::kUpdateFailed);
+                return failList("\"" + entry.relativePath + "\" lacks the packed suffix " +
+                                updateserver::kPackedSuffix);
             const std::string key =
                 compressed
                     ? entry.relativePath.substr(0, entry.relativePath.size() - kPackedSuffixLength)
                     : entry.relativePath;
             if (m_update.resumeFromLog) {
-                if (PatchLogVersionDiffers(m_update.currentVersion)) {
-                    platform::RemoveFile(kPatchLogName);
+                if (journal.Exists() && journal.Version() != m_update.currentVersion) {
+                    journal.Discard();
                     m_update.resumeFromLog = false;
                     ClientVersion current;
                     current.major = static_cast<std::uint8_t>(m_update.currentVersion >> 16);
                     current.minor = static_cast<std::uint8_t>(m_update.currentVersion >> 8);
                     current.build = static_cast<std::uint8_t>(m_update.currentVersion);
-                    AppendPatchLog(kLogVersion, FormatLogForm(current).c_str());
-                } else if (PatchLogHasFile(key.c_str())) {
+                    journal.Append(kLogVersion, FormatLogForm(current));
+                } else if (journal.HasFile(key)) {
                     break; // staged by an earlier attempt
                 }
             }
-            if (!FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str()))
-                return fail(msgid::kUpdateFailed);
+            if (StepResult fetched =
+                    FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str());
+                !fetched)
+                return fail(fetched);
             if (compressed) {
                 const std::string folder =
                     entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
-                if (!UnpackQxcFile(entry.localPath.c_str(), folder.c_str(), m_window,
-                                   m_update.stopRequested))
-                    return fail(msgid::kUpdateFailed);
+                if (StepResult unpacked = UnpackQxcFile(entry.localPath.c_str(), folder.c_str(),
+                                                        m_window, m_update.stopRequested);
+                    !unpacked)
+                    return fail(unpacked);
                 platform::RemoveFile(entry.localPath);
             }
             // A file that cannot be journalled (a name with a blank) would never be
             // copied into place: the version fails instead of going on without it.
-            if (!AppendPatchLog(kLogFile, key.c_str()))
-                return fail(msgid::kUpdateFailed);
+            if (!journal.Append(kLogFile, key))
+                return fail(StepResult::Failure(
+                    msgid::kUpdateFailed, "cannot journal \"" + key + "\" in " + kPatchLogName +
+                                              ": " + platform::LastFileErrorText()));
             break;
         }
         }
@@ -259,31 +308,37 @@ bool UpdateEngine::InstallFileByFile(const std::string& version) {
     }
 }
 
-bool UpdateEngine::InstallPackedFtp() {
+StepResult UpdateEngine::InstallPackedFtp() {
     PatchListReader reader;
-    if (!reader.Open(updateserver::kPatchListName)) {
-        ShowStatus(msgid::kCannotOpenPatchList);
-        return false;
-    }
+    if (!reader.Open(updateserver::kPatchListName))
+        return Fail(msgid::kCannotOpenPatchList, std::string("cannot open ") +
+                                                     updateserver::kPatchListName + ": " +
+                                                     platform::LastFileErrorText());
     ShowStatus(msgid::kFetchingFiles);
     const std::string gameFolder = GameFolder();
-    if (!ApplyDeleteEntries(reader, gameFolder, m_update, m_launcher, m_window,
-                            [this] { Pump(); })) {
+    if (StepResult removed = ApplyDeleteEntries(reader, gameFolder, m_update, m_launcher, m_window,
+                                                [this] { Pump(); });
+        !removed) {
         ShowStatus(msgid::kUpdateFailed);
-        return false;
+        return removed;
     }
-    if (!FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName)) {
+    const std::string folder = gameFolder + "\\";
+    auto fail = [&](StepResult result) {
         reader.Close();
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
-        return false;
-    }
+        return result;
+    };
+    if (StepResult fetched = FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName);
+        !fetched)
+        return fail(fetched);
     ShowStatus(msgid::kUnpackingArchive);
-    const bool extracted = ExtractUpdateArchive(kStagedArchivePath, (gameFolder + "\\").c_str(),
-                                                m_hooks.requestWindowClose);
+    if (StepResult extracted =
+            ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
+        !extracted)
+        return fail(extracted);
     reader.Close();
-    if (!extracted)
-        ShowStatus(msgid::kUpdateFailed);
-    return extracted;
+    return {};
 }
 
 bool UpdateEngine::RefreshRemoteListing() {
@@ -306,62 +361,86 @@ bool UpdateEngine::RefreshRemoteListing() {
     return listed;
 }
 
-bool UpdateEngine::FetchFileWithProgress(const char* localPath, const char* remoteName) {
+StepResult UpdateEngine::FetchFileWithProgress(const char* localPath, const char* remoteName) {
     for (const RemoteFile& file : m_listing) {
         if (NamesEqual(file.name, remoteName)) {
             m_window.fileBar.SetRange(100);
             return TransferFile(file.name, localPath, file.size);
         }
     }
-    return false;
+    std::string directory;
+    m_ftp.GetRemoteDirectory(directory);
+    return StepResult::Failure(msgid::kUpdateFailed, std::string("FTP: \"") + remoteName +
+                                                         "\" is not listed in " + directory);
 }
 
-bool UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
-                                std::uint32_t size) {
+StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
+                                      std::uint32_t size) {
     const int scale =
         m_update.listFlags.packingVersion ? 100 : (m_update.listFlags.compressed ? 50 : 100);
+    // The remote path is asked for only to describe a failure: on Windows it
+    // costs a round trip.
+    auto remotePath = [&] {
+        std::string directory;
+        m_ftp.GetRemoteDirectory(directory);
+        if (!directory.empty() && directory.back() != '/')
+            directory += '/';
+        return directory + remoteName;
+    };
     if (size == 0)
-        return false;
+        return StepResult::Failure(msgid::kUpdateFailed,
+                                   "FTP: " + remotePath() + " is listed with size 0");
     m_update.stopRequested = false;
 
+    // The attempts are for a server that refuses for a moment; one that stays
+    // silent is not asked again, or the road would wait a hundred times as long.
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
         opened = m_ftp.OpenFile(remoteName, size);
+        if (!opened && m_ftp.TimedOut())
+            break;
         if (!opened)
             std::this_thread::sleep_for(kOpenPause);
     }
-    if (!opened) {
-        ShowStatus(msgid::kCannotOpenRemoteFile);
-        return false;
-    }
+    if (!opened)
+        return Fail(msgid::kCannotOpenRemoteFile,
+                    FtpDetail("RETR " + remotePath() + " (" + std::to_string(kOpenAttempts) +
+                              " attempts)"));
 
     // The file appears under its name only once every byte has arrived, so an
     // interrupted transfer never leaves a short file that looks fetched.
     platform::StagedFile local;
     if (!local.Create(localPath)) {
-        ShowStatus(msgid::kCannotCreateLocalFile);
+        const std::string why = platform::LastFileErrorText();
         m_ftp.CloseFile();
         m_update.stopRequested = false;
-        return false;
+        return Fail(msgid::kCannotCreateLocalFile,
+                    "cannot create " + platform::NativePath(localPath) + ": " + why);
     }
 
     char buffer[platform::kFtpChunkSize];
     std::uint64_t total = 0;
+    StepResult result;
     bool complete = false;
     bool stopped = false;
     for (;;) {
         std::size_t got = 0;
         const platform::FtpRead read = m_ftp.ReadFile(buffer, sizeof buffer, got);
         // The client ends a transfer only after the listed number of bytes; a
-        // transfer that breaks off or ends short is a failure, never a finished
-        // file. Reading on to the end (rather than stopping at the listed size)
-        // lets the transfer finish cleanly, so the connection stays usable.
+        // transfer that breaks off, ends short or stalls is a failure, never a
+        // finished file. Reading on to the end (rather than stopping at the
+        // listed size) lets the transfer finish cleanly, so the connection stays
+        // usable.
         if (read == platform::FtpRead::End)
             complete = total >= size;
+        if (read == platform::FtpRead::Failed)
+            result = StepResult::Failure(msgid::kUpdateFailed, FtpDetail("RETR " + remotePath()));
         if (read != platform::FtpRead::Data)
             break;
         if (!local.Write(buffer, got)) {
-            ShowStatus(msgid::kCannotCreateLocalFile);
+            result = Fail(msgid::kCannotCreateLocalFile, "cannot write " +
+                                                             platform::NativePath(localPath) +
+                                                             ": " + platform::LastFileErrorText());
             break;
         }
         total += got;
@@ -373,23 +452,32 @@ bool UpdateEngine::TransferFile(const std::string& remoteName, const std::string
         // to stop. The flag stays set: a second Close then ends the launcher.
         if (m_update.stopRequested) {
             stopped = true;
+            result = StepResult::Failure(msgid::kUpdateFailed,
+                                         "stopped by the player during " + remotePath());
             break;
         }
     }
 
     m_ftp.CloseFile();
     if (complete && !local.Commit()) {
-        ShowStatus(msgid::kCannotCreateLocalFile);
+        result =
+            Fail(msgid::kCannotCreateLocalFile, "cannot put " + platform::NativePath(localPath) +
+                                                    " in place: " + platform::LastFileErrorText());
         complete = false;
     }
     if (!complete) {
         local.Discard();
         if (!stopped)
             m_update.stopRequested = false;
-        return false;
+        if (result)
+            result = StepResult::Failure(msgid::kUpdateFailed,
+                                         "FTP: " + remotePath() + " ended after " +
+                                             std::to_string(total) + " of " + std::to_string(size) +
+                                             " listed bytes");
+        return result;
     }
     m_update.stopRequested = false;
-    return true;
+    return {};
 }
 
 } // namespace tarnvale

@@ -3,6 +3,7 @@
 #include "update/UpdateEngine.h"
 
 #include "msg/MessageIds.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/MillisecondClock.h"
 #include "state/LauncherState.h"
@@ -20,6 +21,9 @@ int UpdateEngine::StartHttpUpdate() {
         return 1;
     JoinHttpWorker();
     platform::RemoveFile(m_update.server.versionFileName);
+    // A list left by a launcher stopped at the end of its road would stay for
+    // good if nothing is due this time.
+    platform::RemoveFile(updateserver::kPatchListName);
     ShowStatus(msgid::kFetchingVersionFile);
     m_window.fileBar.SetRange(100);
     if (m_hooks.hideConnectButton)
@@ -29,25 +33,35 @@ int UpdateEngine::StartHttpUpdate() {
     return 1;
 }
 
-bool UpdateEngine::DownloadHttp(const std::string& url, const std::string& localPath) {
+StepResult UpdateEngine::DownloadHttp(const std::string& url, const std::string& localPath,
+                                      int message) {
     HttpProgressReceiver progress(m_window);
-    return platform::DownloadUrlToFile(url, localPath, &progress);
+    platform::DownloadError error;
+    if (platform::DownloadUrlToFile(url, localPath, &progress, &error))
+        return {};
+    return Fail(message, "HTTP " + url + ": " + error.text);
 }
 
 void UpdateEngine::HttpUpdateWorker() {
+    const StepResult result = RunHttpRoad();
+    if (!result) {
+        // The failing step's message stays; the window keeps its updating state.
+        m_outcome = RoadOutcome::Failed;
+        FailRoad(result);
+    }
+}
+
+StepResult UpdateEngine::RunHttpRoad() {
     const char* host = m_update.server.serverAddress;
     const char* versionFile = m_update.server.versionFileName;
 
-    if (!DownloadHttp(updateserver::VersionFileUrl(host, versionFile, platform::TimeGetTime()),
-                      versionFile)) {
-        ShowStatus(msgid::kTransferFailed);
-        m_outcome = RoadOutcome::Failed;
-        return;
-    }
-    if (!ParseVersionFile(m_update, m_launcher, m_window)) {
-        m_outcome = RoadOutcome::Failed;
-        return;
-    }
+    if (StepResult fetched =
+            DownloadHttp(updateserver::VersionFileUrl(host, versionFile, platform::TimeGetTime()),
+                         versionFile, msgid::kTransferFailed);
+        !fetched)
+        return fetched;
+    if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed)
+        return parsed;
 
     m_update.selfUpdatePending = false;
     const std::vector<VersionEntry> table = m_update.versionTable;
@@ -62,25 +76,23 @@ void UpdateEngine::HttpUpdateWorker() {
         m_window.fileBar.SetPos(1);
         m_window.RefreshProgress();
         FinishRoad(versionFile);
-        return;
+        return {};
     }
 
     int installed = 0;
     for (std::size_t i = first; i < table.size(); ++i) {
         ++installed;
         m_update.currentVersion = table[i].Packed();
-        if (!InstallVersionHttp(host, table[i].name)) {
-            // The failing step's message stays; the window keeps its updating state.
+        if (StepResult done = InstallVersionHttp(host, table[i].name); !done) {
             platform::RemoveFile(updateserver::kPatchListName);
-            m_outcome = RoadOutcome::Failed;
-            return;
+            return done;
         }
         platform::RemoveFile(updateserver::kPatchListName);
         m_update.localVersion = table[i].version;
         if (m_update.selfUpdatePending) {
             m_outcome = RoadOutcome::HandedOver;
             HandOver();
-            return;
+            return {};
         }
         m_window.totalBar.SetPos(installed);
         m_window.RefreshProgress();
@@ -88,44 +100,54 @@ void UpdateEngine::HttpUpdateWorker() {
 
     ShowStatus(msgid::kTransferDone);
     FinishRoad(versionFile);
+    return {};
 }
 
-bool UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
-    if (!DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kPatchListName,
-                                                   platform::TimeGetTime()),
-                      updateserver::kPatchListName)) {
-        ShowStatus(msgid::kTransferFailed);
-        return false;
-    }
+StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
+    if (StepResult listed = DownloadHttp(updateserver::VersionItemUrl(address, version,
+                                                                      updateserver::kPatchListName,
+                                                                      platform::TimeGetTime()),
+                                         updateserver::kPatchListName, msgid::kTransferFailed);
+        !listed)
+        return listed;
     ShowStatus(msgid::kReadingList);
     PatchListReader reader;
-    if (!reader.Open(updateserver::kPatchListName)) {
-        ShowStatus(msgid::kCannotOpenPatchList);
-        return false;
-    }
+    if (!reader.Open(updateserver::kPatchListName))
+        return Fail(msgid::kCannotOpenPatchList, std::string("cannot open ") +
+                                                     updateserver::kPatchListName + ": " +
+                                                     platform::LastFileErrorText());
     // Removals first, and the self-update mark. The list's flags do not matter on
     // this road: every version is installed from its archive.
-    if (!ApplyDeleteEntries(reader, GameFolder(), m_update, m_launcher, m_window)) {
+    if (StepResult removed =
+            ApplyDeleteEntries(reader, GameFolder(), m_update, m_launcher, m_window);
+        !removed) {
         ShowStatus(msgid::kUpdateFailed);
-        return false;
+        return removed;
     }
     ShowStatus(msgid::kFetchingFiles);
     platform::MakeDirectory(kStagingFolder);
-    if (!DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
-                                                   platform::TimeGetTime()),
-                      kStagedArchivePath)) {
-        ShowStatus(msgid::kUpdateFailed);
-        return false;
+    const std::string folder = GameFolder() + "\\";
+    // Nothing of a failed version stays in "Temp": a retry on a nearly full disk
+    // would otherwise fail sooner.
+    if (StepResult fetched =
+            DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
+                                                      platform::TimeGetTime()),
+                         kStagedArchivePath, msgid::kUpdateFailed);
+        !fetched) {
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
+        return fetched;
     }
     ShowStatus(msgid::kUnpackingArchive);
-    if (!ExtractUpdateArchive(kStagedArchivePath, (GameFolder() + "\\").c_str(),
-                              m_hooks.requestWindowClose)) {
+    if (StepResult extracted =
+            ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
+        !extracted) {
         // A damaged archive shows no box of its own; the status line says why the
         // road stopped.
+        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         ShowStatus(msgid::kUpdateFailed);
-        return false;
+        return extracted;
     }
-    return true;
+    return {};
 }
 
 } // namespace tarnvale

@@ -1,5 +1,6 @@
 #include "update/Installation.h"
 
+#include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -28,6 +29,12 @@ constexpr char kConfigErrorText[] = "\"config.ini\" error";
 constexpr char kPatchInstallErrorFormat[] = "Patch Install Error, File : %s (%d)";
 
 constexpr char kConfigWaitingName[] = "config._ni";
+
+// Installation failures show message 138 in the status line (the road's
+// caller adds it); the detail says what the platform said.
+StepResult InstallFailure(std::string detail) {
+    return StepResult::Failure(msgid::kUpdateFailed, std::move(detail));
+}
 
 void ShowErrorText(const std::string& text) {
     platform::ShowMessageBox(text.c_str(), ApplicationName().c_str(), platform::kMbIconError, true);
@@ -65,10 +72,11 @@ CopyDestination CopyWriteName(const std::string& stagedPath) {
     return result;
 }
 
-bool CopyFromTemp(UpdateState& update, LauncherWindow& window) {
+StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window) {
     PatchLogReader journal;
     if (!journal.Open())
-        return false;
+        return InstallFailure("cannot open " + std::string(kPatchLogName) + ": " +
+                              platform::LastFileErrorText());
     const std::string current = platform::CurrentDirectory();
     char kind = 0;
     std::string text;
@@ -78,66 +86,88 @@ bool CopyFromTemp(UpdateState& update, LauncherWindow& window) {
         // The journal is a file in the game folder; a line naming a path outside
         // it is not copied, whoever wrote it.
         if (!IsSafeGamePath(text))
-            return false;
+            return InstallFailure(std::string(kPatchLogName) + " names \"" + text +
+                                  "\", outside the game folder");
         const std::string source = current + "\\" + kStagingFolder + "\\" + text;
         const CopyDestination target = CopyWriteName(text);
         if (target.selfUpdate)
             update.selfUpdatePending = true;
         const std::string destination = current + "\\" + target.destination;
         platform::SetNormalAttributes(destination);
-        if (!platform::CopyFileReplacing(source, destination)) {
+        if (!platform::PlaceStagedCopy(source, destination)) {
+            const int error = platform::LastFileError();
             char message[1024];
-            std::snprintf(message, sizeof message, kPatchInstallErrorFormat, source.c_str(),
-                          platform::LastFileError());
+            std::snprintf(message, sizeof message, kPatchInstallErrorFormat, source.c_str(), error);
             journal.Close();
             platform::ShowMessageBox(message, ApplicationName().c_str(), platform::kMbOk, true);
-            return false;
+            return InstallFailure("cannot copy " + platform::NativePath(source) + " to " +
+                                  platform::NativePath(destination) + ": " +
+                                  platform::FileErrorText(error));
         }
         window.PumpMessage();
     }
-    return true;
+    return {};
 }
 
-bool DeleteTempFiles(LauncherWindow& window) {
+StepResult DeleteTempFiles(LauncherWindow& window) {
     PatchLogReader journal;
     if (!journal.Open())
-        return false;
-    const std::string current = platform::CurrentDirectory();
+        return InstallFailure("cannot open " + std::string(kPatchLogName) + ": " +
+                              platform::LastFileErrorText());
+    std::vector<std::string> staged;
     char kind = 0;
     std::string text;
     while (journal.Next(kind, text)) {
         if (kind != kLogFile)
             continue;
-        // A name outside "Temp" is never deleted; the journal is kept, as for a
-        // file that cannot be deleted.
-        if (!IsSafeGamePath(text) ||
-            !platform::RemoveFile(current + "\\" + kStagingFolder + "\\" + text))
-            return true;
-        window.PumpMessage();
+        // A journal naming a path outside the game folder was not written by
+        // this launcher: nothing of it is deleted, and it stays for a person to
+        // look at.
+        if (!IsSafeGamePath(text))
+            return {};
+        staged.push_back(text);
     }
     journal.Close();
-    platform::RemoveFile(kPatchLogName);
-    return true;
+
+    // Every staged file has been copied into place, so the journal has done its
+    // job and goes first. Were it deleted last, a launcher stopped among the
+    // deletions would leave a journal that claims files that are gone: the next
+    // start would fetch nothing, fail to copy, and do so at every later start.
+    // Without the journal the version is simply fetched again if it was not yet
+    // recorded. A journal that cannot be deleted keeps its staged files.
+    if (!platform::RemoveFile(kPatchLogName))
+        return {};
+    const std::string current = platform::CurrentDirectory();
+    for (const std::string& name : staged) {
+        // A copy that cannot be deleted is left for the clean-up at game start.
+        platform::RemoveFile(current + "\\" + kStagingFolder + "\\" + name);
+        window.PumpMessage();
+    }
+    return {};
 }
 
 namespace {
 
 // The names of an archive with its separators turned into "\", as they are
 // written. Every name is checked before the first file is written.
-bool ArchiveIsAcceptable(CUnzipFile& zip) {
+// Empty when every name of the archive may be written, otherwise the first name
+// that may not. Unsupported and encrypted entries throw.
+std::string FirstUnacceptableName(CUnzipFile& zip, std::string& entry) {
     if (!zip.GoToFirstFile())
-        return true;
+        return {};
     do {
         UnzipFileInfo info;
         zip.GetCurrentFileInfo(info);
-        if (!IsSafeGamePath(zip.GetCurrentFileName()))
-            return false;
+        entry = zip.GetCurrentFileName();
+        if (!IsSafeGamePath(entry))
+            return entry;
         // Checked again when the entry is opened; refusing here keeps a refused
         // archive from writing anything.
         if ((info.method != 0 && info.method != 8) || (info.flag & 1))
             throw CZipException(CZipException::badZipFile, zip.GetFilePath());
     } while (zip.GoToNextFile());
-    return true;
+    entry.clear();
+    return {};
 }
 
 // Creates the folders of `name` under `gameFolder`, remembering the last one so
@@ -180,19 +210,27 @@ EntryResult WriteEntry(CUnzipFile& zip, const std::string& destination, unsigned
 
 } // namespace
 
-bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
-                          const std::function<void()>& requestWindowClose) {
+StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
+                                const std::function<void()>& requestWindowClose) {
     if (!archivePath || !gameFolderText)
-        return false;
+        return InstallFailure("no archive to extract");
     const std::string gameFolder = gameFolderText;
+    const std::string archive = platform::NativePath(archivePath);
     auto askToClose = [&] {
         if (requestWindowClose)
             requestWindowClose();
     };
+    // The entry at work, for the detail of a failure.
+    std::string entry;
+    auto entryFailure = [&](const std::string& why) {
+        return InstallFailure(archive + (entry.empty() ? "" : ", entry \"" + entry + "\"") + ": " +
+                              why);
+    };
     try {
         CUnzipFile zip(archivePath);
-        if (!ArchiveIsAcceptable(zip))
-            return false;
+        const std::string refused = FirstUnacceptableName(zip, entry);
+        if (!refused.empty())
+            return entryFailure("the name leaves the game folder");
         // A "config._ni" left by an earlier, failed extraction must not pass for
         // this archive's "config.ini".
         const std::string waitingConfig = gameFolder + kConfigWaitingName;
@@ -206,7 +244,8 @@ bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
         for (bool more = zip.GoToFirstFile(); more; more = zip.GoToNextFile()) {
             UnzipFileInfo info;
             zip.GetCurrentFileInfo(info);
-            std::string name = zip.GetCurrentFileName();
+            entry = zip.GetCurrentFileName();
+            std::string name = entry;
             for (char& c : name) {
                 if (c == '/')
                     c = '\\';
@@ -221,40 +260,63 @@ bool ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
             case EntryResult::Written:
                 break;
             case EntryResult::CannotCreate: {
+                const std::string why = platform::LastFileErrorText();
                 char message[1024];
                 std::snprintf(message, sizeof message, kCannotOpenFileFormat, destination.c_str());
                 ShowErrorText(message);
                 askToClose();
-                return false;
+                return entryFailure("cannot create " + platform::NativePath(destination) + ": " +
+                                    why);
             }
             case EntryResult::WriteFailed:
-                return false;
+                return entryFailure("cannot write " + platform::NativePath(destination) + ": " +
+                                    platform::LastFileErrorText());
             }
             zip.ApplyEntryStatus(destination, info);
         }
+        entry.clear();
         zip.Close();
-    } catch (const CZipException&) {
-        return false;
-    } catch (const CFileException&) {
-        return false;
+    } catch (const CZipException& e) {
+        return entryFailure(e.CauseText());
+    } catch (const CFileException& e) {
+        return InstallFailure("cannot open " + archive + ": " +
+                              platform::FileErrorText(e.m_lOsError));
     } catch (const std::bad_alloc&) {
-        return false;
+        return entryFailure("out of memory");
     }
 
+    // The archive has given all it holds. It goes before the new config.ini is
+    // put in place, so that no step after that one is left for a launcher that
+    // is stopped in between.
+    platform::RemoveFile(archivePath);
     const std::string config = gameFolder + kConfigIniName;
     const std::string waitingConfig = gameFolder + kConfigWaitingName;
     if (platform::PathExists(config))
         platform::SetNormalAttributes(config);
-    if (!platform::PathExists(waitingConfig) ||
-        !platform::CopyFileReplacing(waitingConfig, config)) {
+    // A rename, not a copy and a delete: config.ini changes at one instant, and
+    // no "config._ni" can stay behind.
+    if (!platform::PathExists(waitingConfig)) {
         ShowErrorText(kConfigErrorText);
         askToClose();
-        return false;
+        return InstallFailure(archive + " has no top-level config.ini");
     }
-    platform::SetNormalAttributes(waitingConfig);
-    platform::RemoveFile(waitingConfig);
+    if (!platform::MoveFileReplacing(waitingConfig, config)) {
+        const std::string why = platform::LastFileErrorText();
+        ShowErrorText(kConfigErrorText);
+        askToClose();
+        return InstallFailure("cannot put " + platform::NativePath(waitingConfig) +
+                              " in place of " + platform::NativePath(config) + ": " + why);
+    }
+    return {};
+}
+
+void DiscardArchiveLeftovers(const char* archivePath, const char* gameFolder) {
     platform::RemoveFile(archivePath);
-    return true;
+    const std::string waitingConfig = std::string(gameFolder) + kConfigWaitingName;
+    if (platform::PathExists(waitingConfig)) {
+        platform::SetNormalAttributes(waitingConfig);
+        platform::RemoveFile(waitingConfig);
+    }
 }
 
 void CleanTempFolder() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "msg/StepResult.h"
+
 #include <functional>
 #include <string>
 
@@ -10,6 +12,8 @@ struct UpdateState;
 
 // Putting a staged version in place. All paths are relative to the current
 // directory, the game folder; the staging folder is kStagingFolder ("Temp").
+// A failure returns message 138 with what went wrong (the file, the system's
+// error, the archive entry and its cause).
 
 // Support files are never written under their own names while the launcher
 // runs (they may be in use); they wait under another name until the next start
@@ -33,12 +37,14 @@ CopyDestination CopyWriteName(const std::string& stagedPath);
 // "Patch Install Error, File : %s (%d)" and fails; a journal name that would
 // leave the game folder fails without copying anything more. Sets
 // `selfUpdatePending` when the launcher's own executable is among the files.
-bool CopyFromTemp(UpdateState& update, LauncherWindow& window);
+StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window);
 
-// Deletes the journal's files from "Temp", then the journal. At the first file
-// that cannot be deleted it stops and keeps the journal, and still succeeds.
-// False only when the journal cannot be opened.
-bool DeleteTempFiles(LauncherWindow& window);
+// Retires the journal, then deletes the files it lists from "Temp"; the caller
+// has copied them into place. A file that cannot be deleted is left for the
+// clean-up at game start; a journal that cannot be deleted, or one that names a
+// path outside the game folder, is kept with every staged file. False only when
+// the journal cannot be opened.
+StepResult DeleteTempFiles(LauncherWindow& window);
 
 // Unpacks a version archive into `gameFolder` (which ends in a separator).
 // Every entry name is checked first: an archive with a name outside the game
@@ -48,10 +54,17 @@ bool DeleteTempFiles(LauncherWindow& window);
 // (the version is then reinstalled on the next attempt). When a file cannot be
 // created, or the archive brings no top-level "config.ini", an error box is
 // shown and `requestWindowClose` is called (the window is asked to close). On
-// success "config.ini" has been replaced and "config._ni" and the archive are
-// gone.
-bool ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
-                          const std::function<void()>& requestWindowClose = {});
+// success the archive is gone and "config._ni" has been renamed over
+// "config.ini", the last step: the new version is recorded only when everything
+// else is in place, and nothing of the extraction is left behind.
+StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
+                                const std::function<void()>& requestWindowClose = {});
+
+// After a packed version failed: removes its downloaded archive and the
+// "config._ni" its extraction may have written, so that nothing of the failed
+// version stays behind (a retry on a nearly full disk would otherwise fail
+// sooner). `gameFolder` ends in a separator.
+void DiscardArchiveLeftovers(const char* archivePath, const char* gameFolder);
 
 // Removes "Temp" with everything in it; failures are silent.
 void CleanTempFolder();

@@ -1,5 +1,6 @@
 #include "update/PackedFile.h"
 
+#include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "state/LauncherWindow.h"
@@ -51,42 +52,52 @@ struct Pump {
     }
 };
 
-bool Unpack(const char* packedPath, const char* targetFolder, Pump pump) {
-    if (!packedPath || !targetFolder)
+// Unpacks as UnpackQxcFile describes; on failure `why` says what went wrong.
+bool Unpack(const char* packedPath, const char* targetFolder, Pump pump, std::string& why) {
+    if (!packedPath || !targetFolder) {
+        why = "no file to unpack";
         return false;
+    }
     const std::string output = UnpackedPathFor(packedPath, targetFolder);
     // Unpacking a file over itself would destroy the packed bytes being read.
-    if (SplitPathParts(output).name.empty() && SplitPathParts(output).extension.empty())
+    if ((SplitPathParts(output).name.empty() && SplitPathParts(output).extension.empty()) ||
+        NamesEqual(platform::NativePath(output), platform::NativePath(packedPath))) {
+        why = "the unpacked name would be the packed file itself";
         return false;
-    if (NamesEqual(platform::NativePath(output), platform::NativePath(packedPath)))
-        return false;
+    }
 
     platform::InputFile input;
-    if (!input.Open(packedPath))
+    if (!input.Open(packedPath)) {
+        why = "cannot open it: " + platform::LastFileErrorText();
         return false;
+    }
     input.Size(pump.total);
     platform::StagedFile out;
-    if (!out.Create(output))
+    if (!out.Create(output)) {
+        why =
+            "cannot create " + platform::NativePath(output) + ": " + platform::LastFileErrorText();
         return false;
+    }
 
     bz_stream stream{};
-    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
+        why = "the decompressor cannot start";
         return false;
+    }
     const auto inBuffer = std::make_unique<char[]>(kUnpackInputChunk);
     const auto outBuffer = std::make_unique<char[]>(kUnpackOutputBuffer);
-    bool ok = true;
     bool ended = false;
-    while (ok) {
+    while (why.empty()) {
         size_t got = 0;
         if (!input.Read(inBuffer.get(), kUnpackInputChunk, got)) {
-            ok = false;
+            why = "cannot read it: " + platform::LastFileErrorText();
             break;
         }
         if (got == 0)
             break;
         // Bytes after the end-of-stream marker are not part of any packed file.
         if (ended) {
-            ok = false;
+            why = "bytes after the end of the packed stream";
             break;
         }
         stream.next_in = inBuffer.get();
@@ -98,36 +109,44 @@ bool Unpack(const char* packedPath, const char* targetFolder, Pump pump) {
             stream.avail_out = static_cast<unsigned>(kUnpackOutputBuffer);
             const int result = BZ2_bzDecompress(&stream);
             if (result != BZ_OK && result != BZ_STREAM_END) {
-                ok = false;
+                why = "damaged packed data (bzip2 error " + std::to_string(result) + ")";
                 break;
             }
             const size_t produced = kUnpackOutputBuffer - stream.avail_out;
             if (produced > 0 && !out.Write(outBuffer.get(), produced)) {
-                ok = false;
+                why = "cannot write " + platform::NativePath(output) + ": " +
+                      platform::LastFileErrorText();
                 break;
             }
             if (!pump.Step()) {
-                ok = false;
+                why = "stopped";
                 break;
             }
             if (result == BZ_STREAM_END) {
                 ended = true;
-                ok = stream.avail_in == 0;
+                if (stream.avail_in != 0)
+                    why = "bytes after the end of the packed stream";
                 break;
             }
         } while (stream.avail_in > 0 || stream.avail_out == 0);
         pump.Advance(got);
-        if (ok && !pump.Step())
-            ok = false;
+        if (why.empty() && !pump.Step())
+            why = "stopped";
     }
     // A stream that stops before its end-of-stream marker is a truncated file.
-    ok = ok && ended;
-    ok = (BZ2_bzDecompressEnd(&stream) == BZ_OK) && ok;
-    if (!ok) {
+    if (why.empty() && !ended)
+        why = "the packed stream ends early";
+    BZ2_bzDecompressEnd(&stream);
+    if (!why.empty()) {
         out.Discard();
         return false;
     }
-    return out.Commit();
+    if (!out.Commit()) {
+        why = "cannot put " + platform::NativePath(output) +
+              " in place: " + platform::LastFileErrorText();
+        return false;
+    }
+    return true;
 }
 
 bool Pack(const char* sourcePath, const char* targetFolder, Pump pump) {
@@ -230,15 +249,21 @@ std::string PackedPathFor(std::string_view sourcePath, std::string_view targetFo
 }
 
 bool UnpackQxcFile(const char* packedPath, const char* targetFolder) {
-    return Unpack(packedPath, targetFolder, Pump{});
+    std::string why;
+    return Unpack(packedPath, targetFolder, Pump{}, why);
 }
 
-bool UnpackQxcFile(const char* packedPath, const char* targetFolder, LauncherWindow& window,
-                   const std::atomic<bool>& stopRequested) {
+StepResult UnpackQxcFile(const char* packedPath, const char* targetFolder, LauncherWindow& window,
+                         const std::atomic<bool>& stopRequested) {
     Pump pump;
     pump.window = &window;
     pump.stop = &stopRequested;
-    return Unpack(packedPath, targetFolder, pump);
+    std::string why;
+    if (Unpack(packedPath, targetFolder, pump, why))
+        return {};
+    return StepResult::Failure(msgid::kUpdateFailed,
+                               "unpacking " + platform::NativePath(packedPath ? packedPath : "") +
+                                   ": " + why);
 }
 
 bool PackQxcFile(const char* sourcePath, const char* targetFolder) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "msg/StepResult.h"
+
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -38,9 +40,10 @@ bool UnpackQxcFile(const char* packedPath, const char* targetFolder);
 
 // The window form, for the window's own thread: after each step it dispatches
 // one pending window message and moves `fileBar` through the packed file; when
-// `stopRequested` is set it discards the output and fails.
-bool UnpackQxcFile(const char* packedPath, const char* targetFolder, LauncherWindow& window,
-                   const std::atomic<bool>& stopRequested);
+// `stopRequested` is set it discards the output and fails. A failure carries
+// message 138 and its cause.
+StepResult UnpackQxcFile(const char* packedPath, const char* targetFolder, LauncherWindow& window,
+                         const std::atomic<bool>& stopRequested);
 
 // Packs `sourcePath` into `targetFolder` as one bzip2 stream (block size 9, work
 // factor 30). The output appears under its name only when complete.

@@ -272,9 +272,9 @@ std::string LauncherFileName() {
     return std::string(settings::kLauncherName) + ".exe";
 }
 
-bool ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder, UpdateState& update,
-                        const LauncherState& launcher, LauncherWindow& window,
-                        const std::function<void()>& afterEntry) {
+StepResult ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder,
+                              UpdateState& update, const LauncherState& launcher,
+                              LauncherWindow& window, const std::function<void()>& afterEntry) {
     // Without a folder the names stay relative to the current directory; a bare
     // "\" would put them at the root of the drive.
     const std::string prefix = gameFolder.empty() ? std::string() : gameFolder + "\\";
@@ -283,10 +283,12 @@ bool ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder, 
         const PackedEntry entry = reading.Next();
         switch (entry.kind) {
         case PackedEntry::Kind::End:
-            return true;
+            return {};
         case PackedEntry::Kind::Rejected:
             window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
-            return false;
+            return StepResult::Failure(
+                msgid::kCannotOpenListFile,
+                "the patch list holds an overlong token or a path that leaves the game folder");
         case PackedEntry::Kind::SelfUpdate:
             update.selfUpdatePending = true;
             break;

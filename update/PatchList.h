@@ -1,5 +1,7 @@
 #pragma once
 
+#include "msg/StepResult.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -168,9 +170,9 @@ std::string LauncherFileName();
 // directory; each path is gameFolder + "\" + name), failures silent, and sets
 // `selfUpdatePending` when the list names the launcher. `afterEntry`, if given,
 // runs after each step (the FTP road dispatches a window message there). A
-// rejected list shows message 113 and fails.
-bool ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder, UpdateState& update,
-                        const LauncherState& launcher, LauncherWindow& window,
-                        const std::function<void()>& afterEntry = {});
+// rejected list shows message 113 and fails with it.
+StepResult ApplyDeleteEntries(PatchListReader& reader, const std::string& gameFolder,
+                              UpdateState& update, const LauncherState& launcher,
+                              LauncherWindow& window, const std::function<void()>& afterEntry = {});
 
 } // namespace tarnvale

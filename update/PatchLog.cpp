@@ -78,7 +78,74 @@ bool PatchLogHasFile(const char* key) {
     return false;
 }
 
-bool PatchLogVersionDiffers(std::int32_t currentVersion) {
+namespace {
+
+std::string Folded(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+} // namespace
+
+void StagingJournal::Load() {
+    m_exists = false;
+    m_versionSeen = false;
+    m_version = 0;
+    m_files.clear();
+    std::string bytes;
+    if (!platform::ReadWholeFile(kPatchLogName, bytes))
+        return;
+    if (!bytes.empty() && bytes.back() != '\n') {
+        const std::size_t lastLine = bytes.find_last_of('\n');
+        bytes.erase(lastLine == std::string::npos ? 0 : lastLine + 1);
+        platform::WriteWholeFile(kPatchLogName, bytes);
+    }
+    PatchLogReader reader;
+    if (!reader.Open())
+        return;
+    m_exists = true;
+    char kind = 0;
+    std::string text;
+    while (reader.Next(kind, text)) {
+        if (kind == kLogVersion && !m_versionSeen) {
+            m_versionSeen = true;
+            m_version = ParseVersionReadForm(text).Packed();
+        } else if (kind == kLogFile) {
+            m_files.insert(Folded(text));
+        }
+    }
+}
+
+bool StagingJournal::HasFile(const std::string& key) const {
+    return m_files.count(Folded(key)) != 0;
+}
+
+bool StagingJournal::Append(char kind, const std::string& text) {
+    if (!AppendPatchLog(kind, text.c_str()))
+        return false;
+    m_exists = true;
+    if (kind == kLogVersion && !m_versionSeen) {
+        m_versionSeen = true;
+        m_version = ParseVersionReadForm(text).Packed();
+    } else if (kind == kLogFile) {
+        m_files.insert(Folded(text));
+    }
+    return true;
+}
+
+void StagingJournal::Discard() {
+    platform::RemoveFile(kPatchLogName);
+    m_exists = false;
+    m_versionSeen = false;
+    m_version = 0;
+    m_files.clear();
+}
+
+bool ReadPatchLogVersion(std::int32_t& version) {
     PatchLogReader reader;
     if (!reader.Open())
         return false;
@@ -91,7 +158,13 @@ bool PatchLogVersionDiffers(std::int32_t currentVersion) {
             break;
         }
     }
-    return logged.Packed() != currentVersion;
+    version = logged.Packed();
+    return true;
+}
+
+bool PatchLogVersionDiffers(std::int32_t currentVersion) {
+    std::int32_t logged = 0;
+    return ReadPatchLogVersion(logged) && logged != currentVersion;
 }
 
 } // namespace tarnvale

@@ -58,6 +58,15 @@ void UpdateEngine::ShowStatus(int id) {
     m_window.SetStatusText(m_launcher.Text(id));
 }
 
+StepResult UpdateEngine::Fail(int id, std::string detail) {
+    ShowStatus(id);
+    return StepResult::Failure(id, std::move(detail));
+}
+
+void UpdateEngine::FailRoad(const StepResult& failure) {
+    m_window.ReportFailure(failure);
+}
+
 void UpdateEngine::Pump() {
     m_window.PumpMessage();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/StepResult.h"
 #include "platform/FtpClient.h"
 #include "platform/HttpDownload.h"
 #include "update/UpdateState.h"
@@ -98,13 +99,14 @@ class UpdateEngine {
     RoadOutcome Outcome() const { return m_outcome.load(); }
 
     // The steps of the roads, public so that tests and tools can drive them one
-    // by one. They behave as inside the roads.
+    // by one. They behave as inside the roads; a failure carries the player's
+    // message and what went wrong.
     void HttpUpdateWorker();
-    bool InstallVersionHttp(const char* address, const char* version);
-    bool OpenFtpSession();
-    bool InstallVersionFtp(const char* version, int& record);
+    StepResult InstallVersionHttp(const char* address, const char* version);
+    StepResult OpenFtpSession();
+    StepResult InstallVersionFtp(const char* version, int& record);
     bool RefreshRemoteListing();
-    bool FetchFileWithProgress(const char* localPath, const char* remoteName);
+    StepResult FetchFileWithProgress(const char* localPath, const char* remoteName);
     const std::vector<RemoteFile>& RemoteListing() const { return m_listing; }
     platform::FtpClient& Ftp() { return m_ftp; }
 
@@ -112,15 +114,24 @@ class UpdateEngine {
     // The road has finished: the version file goes, the flags say so, and the
     // window switches to its finished state.
     void FinishRoad(const char* versionFile);
+    // A road has failed: the front end learns why.
+    void FailRoad(const StepResult& failure);
     void CopyServerFields(const char* address, std::uint16_t port, const char* name,
                           const char* password, const char* versionFile);
-    bool RunFtpVersionLoop();
-    bool InstallFileByFile(const std::string& version);
-    bool InstallPackedFtp();
-    bool TransferFile(const std::string& remoteName, const std::string& localPath,
-                      std::uint32_t size);
-    bool DownloadHttp(const std::string& url, const std::string& localPath);
+    StepResult RunFtpRoad(const char* address, std::uint16_t port, const char* name,
+                          const char* password, const char* versionFile);
+    StepResult RunFtpVersionLoop();
+    StepResult InstallFileByFile(const std::string& version);
+    StepResult InstallPackedFtp();
+    StepResult TransferFile(const std::string& remoteName, const std::string& localPath,
+                            std::uint32_t size);
+    // What the FTP server said about `what` ("RETR a.bin"), for a failure.
+    std::string FtpDetail(const std::string& what) const;
+    StepResult RunHttpRoad();
+    StepResult DownloadHttp(const std::string& url, const std::string& localPath, int message);
     void ShowStatus(int id);
+    // Shows message `id` and returns it as a failure with `detail`.
+    StepResult Fail(int id, std::string detail);
     void Pump();
     void HandOver();
     std::string GameFolder() const;

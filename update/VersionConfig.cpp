@@ -1,6 +1,8 @@
 #include "update/VersionConfig.h"
 
 #include "msg/MessageIds.h"
+#include "platform/FileOps.h"
+#include "platform/Files.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
 #include "update/ConfigIni.h"
@@ -49,16 +51,22 @@ void ReadLocalVersion(const LauncherState& launcher, UpdateState& update,
         update.localVersion = version;
 }
 
-bool WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
-                       const std::string& currentDirectory) {
+StepResult WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
+                             const std::string& currentDirectory) {
     const std::string path = ConfigIniPath(currentDirectory);
     const std::string text = FormatConfigForm(update.localVersion);
-    bool ok = true;
+    // Both keys in one replacement of the file: a launcher stopped in between
+    // must not leave one key ahead of the other.
+    std::vector<ini::ProfileEntry> entries;
     if (launcher.launchMode == kLaunchTest)
-        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigTestVersionKey, text);
+        entries.push_back({kConfigTestVersionKey, text});
     if (launcher.testServerFlag == 0)
-        ok = ini::WriteProfileStringToFile(path, kConfigSection, kConfigVersionKey, text) && ok;
-    return ok;
+        entries.push_back({kConfigVersionKey, text});
+    if (entries.empty() || ini::WriteProfileStringsToFile(path, kConfigSection, entries))
+        return {};
+    return StepResult::Failure(msgid::kUpdateFailed, "cannot record the version in " +
+                                                         platform::NativePath(path) + ": " +
+                                                         platform::LastFileErrorText());
 }
 
 VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionEntry>& table) {
@@ -86,30 +94,36 @@ VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionE
     }
 }
 
-bool ParseVersionFile(UpdateState& update, const LauncherState& launcher, LauncherWindow& window) {
+StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
+                            LauncherWindow& window) {
     window.SetStatusText(launcher.Text(msgid::kReadingVersionFile));
     update.versionTable.clear();
     const char* const field = update.server.versionFileName;
     const std::string fileName(
         field, std::find(field, field + sizeof update.server.versionFileName, '\0'));
-    PatchListReader reader;
+    auto fail = [&](int id, const std::string& why) {
+        window.SetStatusText(launcher.Text(id));
+        return StepResult::Failure(id, "version file \"" + fileName + "\": " + why);
+    };
     // The name comes from the connect server; it must name a file in the game
     // folder like any name in a list.
-    if (!IsSafeGamePath(fileName) || !reader.Open(fileName)) {
-        window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
-        return false;
-    }
+    if (!IsSafeGamePath(fileName))
+        return fail(msgid::kCannotOpenListFile, "the name leaves the game folder");
+    PatchListReader reader;
+    if (!reader.Open(fileName))
+        return fail(msgid::kCannotOpenListFile, platform::LastFileErrorText());
     switch (ReadVersionTable(reader, update.versionTable)) {
     case VersionFileResult::Ok:
-        return true;
+        return {};
     case VersionFileResult::Unreadable:
-        window.SetStatusText(launcher.Text(msgid::kCannotOpenListFile));
-        return false;
+        return fail(msgid::kCannotOpenListFile, "a name longer than " +
+                                                    std::to_string(kMaxVersionNameLength) +
+                                                    " characters, or an overlong token");
     case VersionFileResult::TooMany:
-        window.SetStatusText(launcher.Text(msgid::kTooManyVersions));
-        return false;
+        return fail(msgid::kTooManyVersions,
+                    "more than " + std::to_string(kMaxVersions) + " versions");
     }
-    return false;
+    return fail(msgid::kCannotOpenListFile, "unreadable");
 }
 
 bool IsNewer(const VersionEntry& entry, const ClientVersion& local) {

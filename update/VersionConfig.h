@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/StepResult.h"
 #include "update/ClientVersion.h"
 #include "update/UpdateState.h"
 
@@ -41,9 +42,9 @@ void ReadLocalVersion(const LauncherState& launcher, UpdateState& update,
 // Records update.localVersion in config.ini as "%d.%02d.%02d": in test mode under
 // "TestVersion", and under "Version" too when the version was not a test-server
 // version; otherwise under "Version" only when it was not a test-server version.
-// The result says whether every write that was due succeeded.
-bool WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
-                       const std::string& currentDirectory);
+// A failure (message 138) names the file and the system's error.
+StepResult WriteLocalVersion(const LauncherState& launcher, const UpdateState& update,
+                             const std::string& currentDirectory);
 
 // How reading a version file ended, and the message that reports a failure.
 enum class VersionFileResult {
@@ -57,8 +58,10 @@ enum class VersionFileResult {
 VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionEntry>& table);
 
 // Shows message 112, then reads the file named update.server.versionFileName in
-// the current directory into update.versionTable. Failure shows message 113 or 114.
-bool ParseVersionFile(UpdateState& update, const LauncherState& launcher, LauncherWindow& window);
+// the current directory into update.versionTable. Failure shows message 113 or 114
+// and returns it with its cause.
+StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
+                            LauncherWindow& window);
 
 // Whether the entry is newer than `local`: its packed value is greater.
 bool IsNewer(const VersionEntry& entry, const ClientVersion& local);

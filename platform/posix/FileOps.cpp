@@ -1,9 +1,12 @@
 #include "platform/FileOps.h"
 
+#include "platform/posix/FileError.h"
+
 #include "platform/Files.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,28 +17,22 @@
 namespace tarnvale::platform {
 namespace {
 
-thread_local int t_lastError = 0;
-
 bool Fail() {
-    t_lastError = errno;
-    return false;
+    return RecordFileError();
 }
 
 // Creates a file that did not exist before beside `target`, so a staging name
 // can never clobber a file that happens to carry it.
 int CreateSibling(const std::string& target, mode_t mode, std::string& stagePath) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".~tv%u-%u", static_cast<unsigned>(::getpid()),
-                      attempt);
-        stagePath = target + suffix;
+        stagePath = StagingName(target, static_cast<unsigned long>(::getpid()), attempt);
         const int fd = ::open(stagePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
             return fd;
         if (errno != EEXIST)
             break;
     }
-    t_lastError = errno;
+    RecordFileError(errno);
     stagePath.clear();
     return -1;
 }
@@ -57,8 +54,29 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 
 } // namespace
 
+namespace {
+thread_local int t_lastError = 0;
+} // namespace
+
+bool RecordFileError() {
+    t_lastError = errno;
+    return false;
+}
+
+void RecordFileError(int code) {
+    t_lastError = code;
+}
+
 int LastFileError() {
     return t_lastError;
+}
+
+std::string FileErrorText(int code) {
+    return std::strerror(code);
+}
+
+std::string LastFileErrorText() {
+    return FileErrorText(t_lastError);
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
@@ -68,7 +86,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
         return Fail();
     struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        t_lastError = S_ISREG(st.st_mode) ? errno : EISDIR;
+        RecordFileError(S_ISREG(st.st_mode) ? errno : EISDIR);
         ::close(in);
         return false;
     }
@@ -77,7 +95,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 && !(existing.st_mode & S_IWUSR)) {
         ::close(in);
-        t_lastError = EACCES;
+        RecordFileError(EACCES);
         return false;
     }
     std::string stage;
@@ -115,6 +133,45 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     }
     ::unlink(stage.c_str());
     return false;
+}
+
+bool PlaceStagedCopy(const std::string& from, const std::string& to) {
+    const std::string source = NativePath(from);
+    const std::string target = NativePath(to);
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0)
+        return Fail();
+    if (!S_ISREG(st.st_mode)) {
+        RecordFileError(EISDIR);
+        return false;
+    }
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) {
+        // As CopyFileReplacing: a read-only target is not replaced.
+        if (!(existing.st_mode & S_IWUSR)) {
+            RecordFileError(EACCES);
+            return false;
+        }
+        // Already in place (an earlier, interrupted attempt linked it); renaming
+        // a second link over it would leave that link behind.
+        if (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino)
+            return true;
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string stage =
+            StagingName(target, static_cast<unsigned long>(::getpid()), attempt);
+        if (::link(source.c_str(), stage.c_str()) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break; // another file system, or links not supported: copy instead
+        }
+        if (::rename(stage.c_str(), target.c_str()) == 0)
+            return true;
+        Fail();
+        ::unlink(stage.c_str());
+        return false;
+    }
+    return CopyFileReplacing(from, to);
 }
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
@@ -162,7 +219,7 @@ bool WriteAttributes(const std::string& path, std::uint32_t attributes) {
 bool SetFileTimes(const std::string& path, const LocalDateTime& modified) {
     if (modified.month < 1 || modified.month > 12 || modified.day < 1 || modified.day > 31 ||
         modified.hour > 23 || modified.minute > 59 || modified.second > 59) {
-        t_lastError = EINVAL;
+        RecordFileError(EINVAL);
         return false;
     }
     std::tm local{};
@@ -175,7 +232,7 @@ bool SetFileTimes(const std::string& path, const LocalDateTime& modified) {
     local.tm_isdst = -1;
     const std::time_t when = std::mktime(&local);
     if (when == static_cast<std::time_t>(-1)) {
-        t_lastError = EINVAL;
+        RecordFileError(EINVAL);
         return false;
     }
     // POSIX keeps no creation time; the access time becomes the present.
@@ -255,7 +312,7 @@ bool InputFile::Open(const std::string& path) {
         return Fail();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        t_lastError = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        RecordFileError(S_ISDIR(st.st_mode) ? EISDIR : errno);
         ::close(fd);
         return false;
     }

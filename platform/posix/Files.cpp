@@ -1,5 +1,8 @@
 #include "platform/Files.h"
 
+#include "platform/FileOps.h"
+#include "platform/posix/FileError.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -28,27 +31,29 @@ bool IsDirectory(const std::string& path) {
 bool MakeDirectory(const std::string& path) {
     if (::mkdir(NativePath(path).c_str(), 0777) == 0)
         return true;
-    return errno == EEXIST && IsDirectory(path);
+    if (errno == EEXIST && IsDirectory(path))
+        return true;
+    return RecordFileError();
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
-    return ::rmdir(NativePath(path).c_str()) == 0;
+    return ::rmdir(NativePath(path).c_str()) == 0 || RecordFileError();
 }
 
 bool RemoveFile(const std::string& path) {
-    return ::unlink(NativePath(path).c_str()) == 0;
+    return ::unlink(NativePath(path).c_str()) == 0 || RecordFileError();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
     std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
     if (!f)
-        return false;
+        return RecordFileError();
     contents.clear();
     char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
         contents.append(buffer, n);
-    const bool ok = !std::ferror(f);
+    const bool ok = !std::ferror(f) || RecordFileError();
     std::fclose(f);
     return ok;
 }
@@ -58,10 +63,11 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
     const std::string temp = target + ".part";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f)
-        return false;
-    bool ok = std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), target.c_str()) == 0)
+        return RecordFileError();
+    bool ok =
+        std::fwrite(contents.data(), 1, contents.size(), f) == contents.size() || RecordFileError();
+    ok = (std::fclose(f) == 0 || RecordFileError()) && ok;
+    if (ok && (std::rename(temp.c_str(), target.c_str()) == 0 || RecordFileError()))
         return true;
     std::remove(temp.c_str());
     return false;

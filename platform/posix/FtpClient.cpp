@@ -2,12 +2,14 @@
 // connection alive between operations (libcurl caches it in the multi handle), so
 // the server sees one login, as with WinINet. libcurl addresses files by URL rather
 // than by a current directory, so the client tracks the remote current directory
-// itself: every operation first sends "CWD <current>" and then names files relative
-// to it (libcurl's no-CWD method), which gives relative names exactly the meaning
-// they have for WinINet, also after libcurl had to reconnect.
+// itself (as the server names it after a CWD) and hands every transfer and listing
+// the absolute path made from it (libcurl's no-CWD method). Relative names keep
+// exactly the meaning they have for WinINet, also after libcurl had to reconnect,
+// and a file costs no CWD of its own: only a change of directory asks the server.
 #include "platform/FtpClient.h"
 
 #include "platform/Files.h"
+#include "platform/TransferLimits.h"
 #include "platform/posix/CurlGlobal.h"
 
 #include <curl/curl.h>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/select.h>
 
 namespace tarnvale::platform {
 namespace {
@@ -26,10 +29,8 @@ namespace {
 constexpr std::size_t kMaxListingBytes = 16u << 20;
 
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kResponseTimeoutSeconds = 60;
-// A transfer that moves no byte for this long is given up, as WinINet's receive
-// time-out would.
-constexpr long kStallSeconds = 60;
+// What a transfer holds before libcurl is asked to wait for the reads.
+constexpr std::size_t kMaxStagedBytes = 64 * 1024;
 
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
@@ -91,9 +92,10 @@ struct FtpClient::Impl {
     // Replies of the current operation, one per line, for PWD and error texts.
     std::vector<std::string> replies;
 
-    // The open remote file. The write callback stages at most one chunk that libcurl
-    // hands over; while it is not consumed, further data is paused inside libcurl,
-    // so memory stays bounded however fast the server sends.
+    // The open remote file. The write callback stages what libcurl hands over up
+    // to kMaxStagedBytes; beyond that, further data is paused inside libcurl until
+    // the reads have taken it, so memory stays bounded however fast the server
+    // sends, and a fast transfer is seldom paused.
     bool fileOpen = false;
     bool fileDone = false;
     bool filePaused = false;
@@ -106,6 +108,7 @@ struct FtpClient::Impl {
     // Destination of the current non-file operation.
     std::string* listingText = nullptr;
     std::FILE* localFile = nullptr;
+    int localError = 0; // errno of a failed write to localFile
 
     std::size_t skippedLongNames = 0;
     int errorCode = 0;
@@ -146,32 +149,49 @@ struct FtpClient::Impl {
     static size_t OnFileData(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
-        return std::fwrite(data, 1, n, self->localFile) == n ? n : 0;
+        if (std::fwrite(data, 1, n, self->localFile) == n)
+            return n;
+        self->localError = errno;
+        return 0;
     }
 
     static size_t OnStreamData(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
         const size_t n = size * count;
-        if (self->stagedPos < self->staged.size()) {
+        if (self->staged.size() - self->stagedPos >= kMaxStagedBytes) {
             self->filePaused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        self->staged.assign(data, data + n);
-        self->stagedPos = 0;
+        if (self->stagedPos > 0) {
+            self->staged.erase(self->staged.begin(),
+                               self->staged.begin() + static_cast<std::ptrdiff_t>(self->stagedPos));
+            self->stagedPos = 0;
+        }
+        self->staged.insert(self->staged.end(), data, data + n);
         self->fileTotal += n;
         return n;
     }
 
+    // The absolute path of a name relative to the tracked current directory; a
+    // name that begins with "/" is absolute already. A trailing "/" asks for a
+    // listing of that directory.
+    std::string AbsolutePath(const std::string& name) const {
+        if (!name.empty() && name.front() == '/')
+            return name;
+        std::string path = currentDirectory.empty() ? "/" : currentDirectory;
+        if (path.back() != '/')
+            path += '/';
+        return path + name;
+    }
+
     // Options every request of this connection carries; Prepare resets the rest.
-    // Every request first enters the tracked current directory, then sends the
-    // extra commands, all before libcurl's own.
+    // `remotePath` is an absolute path, or empty for a request that transfers
+    // nothing; `commands` are sent before libcurl's own.
     void Prepare(const std::string& remotePath, const std::vector<std::string>& commands = {}) {
         curl_easy_reset(easy);
         replies.clear();
         curl_slist_free_all(quote);
         quote = nullptr;
-        if (!currentDirectory.empty()) // empty only while logging in
-            quote = curl_slist_append(quote, ("CWD " + currentDirectory).c_str());
         for (const std::string& command : commands)
             quote = curl_slist_append(quote, command.c_str());
         const std::string url = baseUrl + "/" + EncodePath(remotePath);
@@ -179,10 +199,15 @@ struct FtpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_USERNAME, account.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
         curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+        // A server that stops answering, or a transfer that stalls or trickles,
+        // fails within the transfer limits rather than holding the road.
+        const TransferLimits limits = CurrentTransferLimits();
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         static_cast<long>(limits.stallSeconds));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT,
+                         static_cast<long>(limits.minimumBytesPerSecond));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -202,13 +227,38 @@ struct FtpClient::Impl {
                 break;
             }
             done = TakeResult(result);
-            if (!done && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            if (!done && !Wait()) {
                 result = CURLE_FAILED_INIT;
                 break;
             }
         }
         curl_multi_remove_handle(multi, easy);
         return result;
+    }
+
+    // Waits for the connection's sockets, or for libcurl's next time-out. libcurl
+    // 7.88 sometimes returns from a step with no socket to wait on (after the
+    // reply to EPSV, fixed in 8.4): polling would then sleep its whole timeout,
+    // so it only looks, without waiting.
+    bool Wait() {
+        fd_set read, write, error;
+        FD_ZERO(&read);
+        FD_ZERO(&write);
+        FD_ZERO(&error);
+        int maxFd = -1;
+        if (curl_multi_fdset(multi, &read, &write, &error, &maxFd) != CURLM_OK)
+            return false;
+        const int timeout = maxFd == -1 ? 0 : 1000;
+        return curl_multi_poll(multi, nullptr, 0, timeout, nullptr) == CURLM_OK;
+    }
+
+    // Whether the server has said that the file's data is on its way.
+    bool TransferOpened() const {
+        for (const std::string& reply : replies) {
+            if (reply.compare(0, 4, "150 ") == 0 || reply.compare(0, 4, "125 ") == 0)
+                return true;
+        }
+        return false;
     }
 
     bool TakeResult(CURLcode& result) {
@@ -343,7 +393,7 @@ bool FtpClient::SetRemoteDirectory(const std::string& directory) {
         return false;
     // The server resolves the name (relative, absolute, "..") and says where that
     // led; libcurl fails the request if either CWD is refused.
-    d.Prepare("", {"CWD " + directory, "PWD"});
+    d.Prepare("", {"CWD " + d.currentDirectory, "CWD " + directory, "PWD"});
     curl_easy_setopt(d.easy, CURLOPT_NOBODY, 1L);
     const CURLcode result = d.Run();
     if (result != CURLE_OK) {
@@ -376,7 +426,7 @@ bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>&
     if (!d.Ready())
         return false;
     std::string text;
-    d.Prepare("");
+    d.Prepare(d.AbsolutePath(""));
     d.listingText = &text;
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnListing);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
@@ -414,31 +464,38 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
         d.Fail(CURLE_WRITE_ERROR, "cannot create " + temp + ": " + std::strerror(errno));
         return false;
     }
-    d.Prepare(remoteName);
+    d.Prepare(d.AbsolutePath(remoteName));
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    d.localError = 0;
     CURLcode result = d.Run();
-    const bool closed = std::fclose(d.localFile) == 0;
+    if (std::fclose(d.localFile) != 0 && d.localError == 0)
+        d.localError = errno;
     d.localFile = nullptr;
-    if (result == CURLE_OK && !closed)
-        result = CURLE_WRITE_ERROR;
-    if (result == CURLE_OK && std::rename(temp.c_str(), target.c_str()) != 0)
-        result = CURLE_WRITE_ERROR;
-    if (result != CURLE_OK) {
-        std::remove(temp.c_str());
+    if (result == CURLE_OK && d.localError == 0 && std::rename(temp.c_str(), target.c_str()) != 0)
+        d.localError = errno;
+    if (result == CURLE_OK && d.localError == 0)
+        return true;
+    std::remove(temp.c_str());
+    // A local file that could not be written says why, in the system's words
+    // ("No space left on device"), rather than as libcurl's write error.
+    if (d.localError != 0)
+        d.Fail(CURLE_WRITE_ERROR, "cannot write " + temp + ": " + std::strerror(d.localError));
+    else
         d.FailCurl(result);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize) {
     Impl& d = *m_impl;
     if (!d.Ready() || !d.CheckName(remoteName))
         return false;
-    d.Prepare(remoteName);
+    d.Prepare(d.AbsolutePath(remoteName));
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnStreamData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
+    // No SIZE before the transfer, a round trip per file: the listing gave the
+    // size, and the reads hold the transfer to it.
+    curl_easy_setopt(d.easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     d.staged.clear();
     d.stagedPos = 0;
     d.fileTotal = 0;
@@ -448,9 +505,11 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     d.fileResult = CURLE_OK;
     const bool added = curl_multi_add_handle(d.multi, d.easy) == CURLM_OK;
     d.fileOpen = added;
-    // Wait for the first bytes or the end, so that a missing file fails here, as
-    // FtpOpenFileA does, and not on the first read.
-    while (added && d.staged.empty() && !d.fileDone) {
+    // Wait until the server has opened the transfer (its 125 or 150 reply), the
+    // first bytes or the end, so that a missing file fails here, as FtpOpenFileA
+    // does, and not on the first read. A transfer that stalls after it opened
+    // fails on a read, where it is not retried.
+    while (added && d.staged.empty() && !d.fileDone && !d.TransferOpened()) {
         int running = 0;
         if (curl_multi_perform(d.multi, &running) != CURLM_OK) {
             d.fileResult = CURLE_FAILED_INIT;
@@ -458,8 +517,8 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
             break;
         }
         d.fileDone = d.TakeResult(d.fileResult);
-        if (d.staged.empty() && !d.fileDone)
-            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+        if (d.staged.empty() && !d.fileDone && !d.TransferOpened())
+            d.Wait();
     }
     if (!added || (d.fileDone && d.fileResult != CURLE_OK && d.staged.empty())) {
         const CURLcode result = added ? d.fileResult : CURLE_FAILED_INIT;
@@ -518,12 +577,16 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
         }
         d.fileDone = d.TakeResult(d.fileResult);
         if (d.staged.empty() && !d.fileDone)
-            curl_multi_poll(d.multi, nullptr, 0, 1000, nullptr);
+            d.Wait();
     }
 }
 
 void FtpClient::CloseFile() {
     m_impl->CloseFile();
+}
+
+bool FtpClient::TimedOut() const {
+    return m_impl->errorCode == CURLE_OPERATION_TIMEDOUT;
 }
 
 int FtpClient::ErrorCode() const {

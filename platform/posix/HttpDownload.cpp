@@ -3,6 +3,7 @@
 #include "platform/HttpDownload.h"
 
 #include "platform/Files.h"
+#include "platform/TransferLimits.h"
 #include "platform/posix/CurlGlobal.h"
 
 #include <curl/curl.h>
@@ -17,14 +18,13 @@ namespace tarnvale::platform {
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kStallSeconds = 60;
 // Larger receive chunks than libcurl's default cut the per-chunk overhead (system
 // calls, progress reports) for archives of hundreds of megabytes.
 constexpr long kReceiveBufferBytes = 256 * 1024;
 
 struct Transfer {
     int fd = -1;
-    bool writeFailed = false;
+    int writeError = 0; // errno of a failed write
     DownloadProgress* progress = nullptr;
     curl_off_t lastReported = -1;
     curl_off_t lastTotal = -1;
@@ -40,7 +40,7 @@ size_t OnData(char* data, size_t size, size_t count, void* user) {
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0) {
-            t->writeFailed = true;
+            t->writeError = w < 0 ? errno : EIO;
             return 0;
         }
         written += static_cast<size_t>(w);
@@ -103,8 +103,11 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    // A body that stalls or trickles fails instead of holding the road for ever.
+    const TransferLimits limits = CurrentTransferLimits();
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT,
+                     static_cast<long>(limits.minimumBytesPerSecond));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, message);
@@ -118,9 +121,15 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
         progress->OnDownloadStart();
     CURLcode result = curl_easy_perform(easy);
     curl_easy_cleanup(easy);
-    const bool closed = ::close(t.fd) == 0;
-    if (result == CURLE_OK && !closed)
-        result = CURLE_WRITE_ERROR;
+    if (::close(t.fd) != 0 && t.writeError == 0)
+        t.writeError = errno;
+    // A local file that could not be written says why in the system's words
+    // ("No space left on device"), rather than as libcurl's write error.
+    if (t.writeError != 0) {
+        std::remove(temp.c_str());
+        return Fail(error, CURLE_WRITE_ERROR,
+                    "cannot write " + temp + ": " + std::strerror(t.writeError));
+    }
     if (result == CURLE_OK && std::rename(temp.c_str(), target.c_str()) != 0) {
         std::remove(temp.c_str());
         return Fail(error, CURLE_WRITE_ERROR,

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/HttpDownload.h"
+#include "platform/MillisecondClock.h"
+#include "platform/TransferLimits.h"
 
 #include <urlmon.h>
 #include <windows.h>
@@ -52,9 +54,15 @@ class BindStatusForwarder final : public IBindStatusCallback, public IHttpNegoti
     ULONG AnnouncedLength() const { return m_announced; }
     DWORD ResponseCode() const { return m_responseCode; }
     bool Aborted() const { return m_aborted; }
+    // Whether the download was given up because it stalled (TransferLimits.h).
+    bool Stalled() const { return m_stalled; }
 
   private:
     DownloadProgress* m_target;
+    // The URL moniker reports progress as data arrives; a trickle is caught
+    // there. Silence is left to the system's receive time-out.
+    StallWatch m_stall{CurrentTransferLimits(), TimeGetTime()};
+    bool m_stalled = false;
     std::atomic<ULONG> m_refs{1};
     ULONG m_announced = 0;
     DWORD m_responseCode = 0;

@@ -1,5 +1,7 @@
 #include "platform/FileOps.h"
 
+#include "platform/win32/FileError.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -7,18 +9,12 @@
 namespace tarnvale::platform {
 namespace {
 
-thread_local int t_lastError = 0;
-
 bool Fail() {
-    t_lastError = static_cast<int>(::GetLastError());
-    return false;
+    return RecordFileError();
 }
 
 std::string StageName(const std::string& target, unsigned attempt) {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".~tv%lu-%u",
-                  static_cast<unsigned long>(::GetCurrentProcessId()), attempt);
-    return target + suffix;
+    return StagingName(target, static_cast<unsigned long>(::GetCurrentProcessId()), attempt);
 }
 
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -26,14 +22,43 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 
 } // namespace
 
+namespace {
+thread_local int t_lastError = 0;
+} // namespace
+
+bool RecordFileError() {
+    t_lastError = static_cast<int>(::GetLastError());
+    return false;
+}
+
+void RecordFileError(int code) {
+    t_lastError = code;
+}
+
 int LastFileError() {
     return t_lastError;
+}
+
+std::string FileErrorText(int code) {
+    char buffer[512] = {};
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+std::string LastFileErrorText() {
+    return FileErrorText(t_lastError);
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
     const DWORD existing = ::GetFileAttributesA(to.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
-        t_lastError = ERROR_ACCESS_DENIED;
+        RecordFileError(ERROR_ACCESS_DENIED);
         return false;
     }
     // The copy goes to a name that did not exist before, so it can never clobber
@@ -52,6 +77,11 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     ::SetFileAttributesA(stage.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA(stage.c_str());
     return false;
+}
+
+bool PlaceStagedCopy(const std::string& from, const std::string& to) {
+    // The system's own copy, as the launcher has always made it here.
+    return CopyFileReplacing(from, to);
 }
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
@@ -123,7 +153,7 @@ bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entri
     const DWORD error = ::GetLastError();
     ::FindClose(find);
     if (error != ERROR_NO_MORE_FILES) {
-        t_lastError = static_cast<int>(error);
+        RecordFileError(static_cast<int>(error));
         return false;
     }
     return true;

@@ -1,5 +1,8 @@
 #include "platform/Files.h"
 
+#include "platform/FileOps.h"
+#include "platform/win32/FileError.h"
+
 #include <windows.h>
 
 namespace tarnvale::platform {
@@ -18,28 +21,31 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+    return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS ||
+           RecordFileError();
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
-    return ::RemoveDirectoryA(path.c_str());
+    return ::RemoveDirectoryA(path.c_str()) || RecordFileError();
 }
 
 bool RemoveFile(const std::string& path) {
-    return ::DeleteFileA(path.c_str());
+    return ::DeleteFileA(path.c_str()) || RecordFileError();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return RecordFileError();
     contents.clear();
     char buffer[65536];
     DWORD n = 0;
     bool ok = true;
     while ((ok = ::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) && n > 0)
         contents.append(buffer, n);
+    if (!ok)
+        RecordFileError();
     ::CloseHandle(file);
     return ok;
 }
@@ -49,13 +55,15 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
     HANDLE file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return RecordFileError();
     DWORD written = 0;
-    bool ok = ::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
-                          nullptr) &&
-              written == contents.size();
-    ok = ::CloseHandle(file) && ok;
-    if (ok && ::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    bool ok = (::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written,
+                           nullptr) &&
+               written == contents.size()) ||
+              RecordFileError();
+    ok = (::CloseHandle(file) || RecordFileError()) && ok;
+    if (ok &&
+        (::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) || RecordFileError()))
         return true;
     ::DeleteFileA(temp.c_str());
     return false;

@@ -1,8 +1,13 @@
 // FTP client over WinINet, with the arguments the update road has always used.
 #include "platform/FtpClient.h"
 
+#include "platform/MillisecondClock.h"
+#include "platform/TransferLimits.h"
+
 #include <windows.h>
 #include <wininet.h>
+
+#include <optional>
 
 namespace tarnvale::platform {
 namespace {
@@ -24,6 +29,7 @@ struct FtpClient::Impl {
     HINTERNET file = nullptr;
     std::uint64_t fileTotal = 0;
     std::uint64_t fileExpected = 0;
+    std::optional<StallWatch> stall; // of the open file
     std::size_t skippedLongNames = 0;
     int errorCode = 0;
     std::string errorText;
@@ -43,6 +49,20 @@ struct FtpClient::Impl {
                     text.pop_back();
                 errorText += " (" + text + ")";
             }
+        } else if (code != 0) {
+            // WinINet's own codes have their texts in its module, the rest in the
+            // system's.
+            char text[256] = {};
+            const DWORD length = ::FormatMessageA(
+                FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                ::GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text, nullptr);
+            std::string described(text, length);
+            while (!described.empty() && (described.back() == '\n' || described.back() == '\r' ||
+                                          described.back() == '.'))
+                described.pop_back();
+            errorText += " (error " + std::to_string(code) +
+                         (described.empty() ? std::string() : ": " + described) + ")";
         }
     }
 
@@ -97,6 +117,14 @@ bool FtpClient::Connect(const char* host, std::uint16_t port, const char* accoun
         d.FailLast("InternetConnect failed");
         return false;
     }
+    // A server that stops answering, or a data connection that goes silent,
+    // fails within the stall limit; a trickle is caught by the reads.
+    DWORD timeout = static_cast<DWORD>(CurrentTransferLimits().stallSeconds) * 1000u;
+    for (DWORD option : {static_cast<DWORD>(INTERNET_OPTION_RECEIVE_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_SEND_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_DATA_RECEIVE_TIMEOUT),
+                         static_cast<DWORD>(INTERNET_OPTION_DATA_SEND_TIMEOUT)})
+        ::InternetSetOptionA(d.connection, option, &timeout, sizeof timeout);
     return true;
 }
 
@@ -225,6 +253,7 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     }
     d.fileTotal = 0;
     d.fileExpected = expectedSize;
+    d.stall.emplace(CurrentTransferLimits(), TimeGetTime());
     return true;
 }
 
@@ -240,14 +269,24 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
         return FtpRead::Failed;
     }
     DWORD read = 0;
-    const DWORD wanted = capacity > 0x10000000 ? 0x10000000 : static_cast<DWORD>(capacity);
+    DWORD wanted = capacity > 0x10000000 ? 0x10000000 : static_cast<DWORD>(capacity);
+    // Asking what has arrived first keeps a read from waiting to fill the whole
+    // buffer, so a trickling server is seen as one.
+    DWORD available = 0;
+    if (::InternetQueryDataAvailable(d.file, &available, 0, 0) && available > 0 &&
+        available < wanted)
+        wanted = available;
     if (!::InternetReadFile(d.file, buffer, wanted, &read)) {
         d.FailLast("InternetReadFile failed");
         return FtpRead::Failed;
     }
     if (read > 0) {
-        got = read;
         d.fileTotal += read;
+        if (d.stall && !d.stall->Progress(d.fileTotal, TimeGetTime())) {
+            d.Fail(ERROR_INTERNET_TIMEOUT, "the transfer stalled below the minimum speed");
+            return FtpRead::Failed;
+        }
+        got = read;
         return FtpRead::Data;
     }
     // WinINet also ends a transfer the server aborted ("426") with an empty read, so
@@ -261,6 +300,10 @@ FtpRead FtpClient::ReadFile(char* buffer, std::size_t capacity, std::size_t& got
 
 void FtpClient::CloseFile() {
     m_impl->CloseFile();
+}
+
+bool FtpClient::TimedOut() const {
+    return m_impl->errorCode == ERROR_INTERNET_TIMEOUT;
 }
 
 int FtpClient::ErrorCode() const {

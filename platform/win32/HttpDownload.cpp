@@ -53,6 +53,11 @@ STDMETHODIMP BindStatusForwarder::OnProgress(ULONG progress, ULONG progressMax, 
         return S_OK;
     if (progressMax != 0)
         m_announced = progressMax;
+    if (!m_stall.Progress(progress, TimeGetTime())) {
+        m_stalled = true;
+        m_aborted = true;
+        return E_ABORT;
+    }
     if (m_target && !m_target->OnDownloadProgress(progress, progressMax)) {
         m_aborted = true;
         return E_ABORT;
@@ -150,8 +155,9 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
     if (FAILED(result)) {
         char text[96];
         std::snprintf(text, sizeof text, "%s (HRESULT 0x%08lX)",
-                      callback.Aborted() ? "aborted by the progress receiver"
-                                         : "URLDownloadToFile failed",
+                      callback.Stalled()   ? "the transfer stalled below the minimum speed"
+                      : callback.Aborted() ? "aborted by the progress receiver"
+                                           : "URLDownloadToFile failed",
                       static_cast<unsigned long>(result));
         ok = Fail(error, static_cast<long>(result), text);
     } else {

@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "tarnvale/settings.h"
 #include "update/PatchLog.h"
+#include "update/StagingLeftovers.h"
 #include "update/UpdateState.h"
 
 #include <ctime>
@@ -54,7 +55,7 @@ class Installation : public test::TempDirTest {
         TempDirTest::TearDown();
     }
 
-    bool Extract(const std::string& fixture) {
+    StepResult Extract(const std::string& fixture) {
         Put("Temp\\up_list.zip", Slurp(test::Fixture(fixture)));
         return ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str(),
                                     [this] { ++closeRequests; });
@@ -178,7 +179,7 @@ TEST_F(Installation, MissingConfigFailsAfterTheEntries) {
     EXPECT_EQ(boxes.Boxes()[0].text, "\"config.ini\" error");
     EXPECT_EQ(boxes.Boxes()[0].type, platform::kMbIconError);
     EXPECT_EQ(closeRequests, 1);
-    EXPECT_EQ(CountTree(Dir() / "game"), 2u) << "Temp and the archive";
+    EXPECT_EQ(CountTree(Dir() / "game"), 1u) << "Temp; the archive went after its entries";
 
     // A "config._ni" left over from an earlier failure does not stand in.
     Put("config._ni", "[LOGIN]\r\nVersion=8.00.00\r\n");
@@ -285,13 +286,63 @@ TEST_F(Installation, DeleteTempFilesClearsTheJournal) {
     EXPECT_TRUE(DeleteTempFiles(window)) << "a file that cannot be deleted is not a failure";
     EXPECT_FALSE(platform::PathExists("Temp\\a.bmd"));
     EXPECT_FALSE(platform::PathExists("Temp\\Data\\b.bmd"));
-    EXPECT_TRUE(platform::PathExists("Temp\\c.bmd")) << "it stops at the first failure";
-    EXPECT_TRUE(platform::PathExists(kPatchLogName));
-
-    test::WriteFile("patch.log", "V 1.2.7\nF c.bmd\n");
-    EXPECT_TRUE(DeleteTempFiles(window));
-    EXPECT_FALSE(platform::PathExists("Temp\\c.bmd"));
+    EXPECT_FALSE(platform::PathExists("Temp\\c.bmd")) << "it goes on past a missing file";
     EXPECT_FALSE(platform::PathExists(kPatchLogName));
+}
+
+// The journal goes before the staged files: whatever is deleted afterwards, no
+// journal is left that claims files that are gone (a launcher stopped at that
+// point would otherwise make every later start fail to copy them).
+TEST_F(Installation, DeleteTempFilesRetiresTheJournalFirst) {
+    test::RecordingWindow window;
+    Put("Temp\\a.bmd", "a");
+    fs::create_directories(Dir() / "game" / "Temp" / "busy.bmd" / "inside");
+    test::WriteFile("patch.log", "V 1.2.7\nF busy.bmd\nF a.bmd\n");
+    EXPECT_TRUE(DeleteTempFiles(window));
+    EXPECT_FALSE(platform::PathExists(kPatchLogName));
+    EXPECT_FALSE(platform::PathExists("Temp\\a.bmd"));
+    EXPECT_TRUE(platform::IsDirectory("Temp\\busy.bmd")) << "left for the clean-up at game start";
+}
+
+// A copy put in place twice (a launcher stopped among the copies runs them all
+// again) leaves the file as it was and no staging name behind; a read-only
+// target is refused as the system's copy refuses it.
+TEST_F(Installation, AStagedCopyPutInPlaceTwiceLeavesNothingBehind) {
+    Put("Temp\\Data\\a.bmd", "new bytes");
+    Put("Data\\a.bmd", "old bytes");
+    ASSERT_TRUE(platform::PlaceStagedCopy("Temp\\Data\\a.bmd", "Data\\a.bmd"));
+    ASSERT_TRUE(platform::PlaceStagedCopy("Temp\\Data\\a.bmd", "Data\\a.bmd"));
+    EXPECT_EQ(Slurp("Data\\a.bmd"), "new bytes");
+    EXPECT_TRUE(platform::RemoveFile("Temp\\Data\\a.bmd"));
+    EXPECT_EQ(Slurp("Data\\a.bmd"), "new bytes") << "the staged copy goes, the file stays";
+    EXPECT_EQ(SweepStagingLeftovers("."), 0);
+
+    Put("Temp\\b.bmd", "new");
+    Put("b.bmd", "kept");
+    platform::WriteAttributes("b.bmd", platform::kAttrReadOnly);
+    EXPECT_FALSE(platform::PlaceStagedCopy("Temp\\b.bmd", "b.bmd"));
+    EXPECT_EQ(Slurp("b.bmd"), "kept");
+}
+
+TEST_F(Installation, StagingLeftoversAreSweptByTheirFormOnly) {
+    EXPECT_TRUE(platform::IsStagingName(platform::StagingName("Item.bmd", 4242, 7)));
+    const char* stale[] = {"a.bmd.~tv123-0", "Data\\Sub\\b.txt.~tv9-12",
+                           "Temp\\up_list.zip.~tv77-3"};
+    const char* kept[] = {"c.~tv12-",     "d.~tvx-1", ".~tv1-2",    "e~tv1-2",
+                          "f.~tv1-2.bak", "g.~tv-1",  "Data\\h.bmd"};
+    for (const char* name : stale)
+        Put(name, "half written");
+    for (const char* name : kept)
+        Put(name, "mine");
+    fs::create_directories(Dir() / "game" / "folder.~tv1-0");
+    platform::WriteAttributes("a.bmd.~tv123-0", platform::kAttrReadOnly);
+
+    EXPECT_EQ(SweepStagingLeftovers("."), 3);
+    for (const char* name : stale)
+        EXPECT_FALSE(platform::PathExists(name)) << name;
+    for (const char* name : kept)
+        EXPECT_EQ(Slurp(name), "mine") << name;
+    EXPECT_TRUE(platform::IsDirectory("folder.~tv1-0")) << "folders are not staging files";
 }
 
 TEST_F(Installation, CleanTempFolderRemovesEverythingInIt) {

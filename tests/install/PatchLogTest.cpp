@@ -70,5 +70,49 @@ TEST(Names, CompareWithoutRegardToAsciiCase) {
     EXPECT_FALSE(NamesEqual("\xb5\xc7", "\xb5\xe7")) << "bytes above 127 are not folded";
 }
 
+// The road reads the journal once per version and keeps it in step with what
+// it appends; it must answer exactly as reading the file each time would.
+TEST_F(PatchLog, StagingJournalAnswersAsTheFileWould) {
+    StagingJournal journal;
+    journal.Load();
+    EXPECT_FALSE(journal.Exists());
+    EXPECT_EQ(journal.Version(), 0);
+
+    test::WriteFile("patch.log", "F early.bmd\nV 1.2.7\nV 1.2.8\nF Data\\Item.bmd\n");
+    journal.Load();
+    EXPECT_TRUE(journal.Exists());
+    EXPECT_EQ(journal.Version(), 0x010207) << "the first V line counts";
+    EXPECT_TRUE(journal.HasFile("data\\ITEM.BMD"));
+    EXPECT_TRUE(journal.HasFile("EARLY.bmd"));
+    EXPECT_FALSE(journal.HasFile("1.2.7"));
+
+    EXPECT_TRUE(journal.Append(kLogFile, "New.bmd"));
+    EXPECT_TRUE(journal.HasFile("new.BMD"));
+    EXPECT_TRUE(PatchLogHasFile("new.BMD")) << "the file has the line too";
+    EXPECT_FALSE(journal.Append(kLogFile, "with blank.bmd"));
+    EXPECT_FALSE(journal.HasFile("with"));
+
+    journal.Discard();
+    EXPECT_FALSE(journal.Exists());
+    EXPECT_FALSE(platform::PathExists(kPatchLogName));
+    EXPECT_TRUE(journal.Append(kLogVersion, "1.2.9"));
+    EXPECT_EQ(journal.Version(), 0x010209);
+}
+
+// A line cut short (the disk filled while it was written) would read back as
+// another name, and the next line appended would run into it. The journal
+// drops it, so the file is fetched again instead of never being copied.
+TEST_F(PatchLog, ALineCutShortIsDropped) {
+    test::WriteFile("patch.log", "V 1.2.7\nF a.bmd\nF Data\\it");
+    StagingJournal journal;
+    journal.Load();
+    EXPECT_TRUE(journal.HasFile("a.bmd"));
+    EXPECT_FALSE(journal.HasFile("Data\\it"));
+    EXPECT_TRUE(journal.Append(kLogFile, "Data\\item.bmd"));
+    const std::vector<std::pair<char, std::string>> expected = {
+        {'V', "1.2.7"}, {'F', "a.bmd"}, {'F', "Data\\item.bmd"}};
+    EXPECT_EQ(ReadAll(), expected);
+}
+
 } // namespace
 } // namespace tarnvale

@@ -209,6 +209,41 @@ TEST_F(FtpRoadTest, AnInterruptedVersionResumesFromTheJournal) {
     EXPECT_EQ(ConfigVersion(), "1.00.01");
 }
 
+// Files in place but the version not recorded would be fetched again at every
+// start: the road fails instead of ending as if all were well.
+TEST_F(FtpRoadTest, AVersionThatCannotBeRecordedFailsTheRoad) {
+    Publish("1.00.01", {{"a.txt", "one"}}, FileByFile);
+    Publish("1.00.02", {{"b.txt", "two"}}, FileByFile);
+    fs::remove("config.ini");
+    fs::create_directories("config.ini/in-the-way");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_FALSE(RunFtp(engine));
+    EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+    EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_EQ(ReadFile("a.txt"), "one");
+    EXPECT_FALSE(fs::exists("b.txt")) << "no later version";
+    EXPECT_EQ(window.finishCount, 0);
+    EXPECT_FALSE(update.updateDone);
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("config.ini: "), std::string::npos)
+        << window.failures[0].Detail();
+}
+
+// What a launcher stopped at the end of its road left: the journal of the
+// version it had just recorded, and the patch list. Nothing is due, and both go.
+TEST_F(FtpRoadTest, LeftoversOfARecordedVersionGoEvenWhenNothingIsDue) {
+    Publish("1.00.01", {{"a.txt", "one"}}, FileByFile);
+    SetLocalVersion("1.00.01");
+    WriteFile("patch.log", "V 1.0.1\nF a.txt\n");
+    WriteFile("list.inf", "\"a.txt\"\n");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    ASSERT_TRUE(RunFtp(engine));
+    EXPECT_FALSE(fs::exists("patch.log"));
+    EXPECT_FALSE(fs::exists("list.inf"));
+    EXPECT_FALSE(fs::exists("a.txt")) << "nothing was due";
+}
+
 TEST_F(FtpRoadTest, AJournalOfAnotherVersionStartsOver) {
     Publish("1.00.01", {{"a.bin", "fresh"}}, FileByFile);
     WriteFile("patch.log", "V 9.9.9\nF a.bin\n");
@@ -225,6 +260,12 @@ TEST_F(FtpRoadTest, MissingVersionDirectoryAndMissingFileFailWithTheirMessages) 
         EXPECT_FALSE(RunFtp(engine));
         EXPECT_EQ(window.statusTexts.back(), Text(msgid::kCannotEnterVersionDir));
         EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+        // The server's reply travels with the message.
+        ASSERT_EQ(window.failures.size(), 1u);
+        EXPECT_EQ(window.failures[0].Message(), msgid::kCannotEnterVersionDir);
+        EXPECT_NE(window.failures[0].Detail().find("CWD 1.00.01"), std::string::npos);
+        EXPECT_NE(window.failures[0].Detail().find("550"), std::string::npos)
+            << window.failures[0].Detail();
     }
     fs::remove(OnServer("version.wvd"));
     Publish("1.00.01", {{"here.txt", "h"}, {"gone.txt", "g"}}, FileByFile);
@@ -233,6 +274,9 @@ TEST_F(FtpRoadTest, MissingVersionDirectoryAndMissingFileFailWithTheirMessages) 
     UpdateEngine engine(launcher, update, window, Hooks());
     EXPECT_FALSE(RunFtp(engine));
     EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_NE(window.failures.back().Detail().find("\"gone.txt\" is not listed in /"),
+              std::string::npos)
+        << window.failures.back().Detail();
     EXPECT_EQ(Journalled(), std::vector<std::string>{}); // gone.txt comes first
     EXPECT_FALSE(fs::exists("list.inf"));
     EXPECT_EQ(window.finishCount, 0);
@@ -272,6 +316,23 @@ TEST_F(FtpRoadTest, ShortAndBrokenTransfersFailTheFile) {
         EXPECT_FALSE(fs::exists(name));
         fs::remove("patch.log");
     }
+}
+
+// A file whose transfer stalls fails at once with the road: it is not opened
+// again a hundred times, each waiting out the stall.
+TEST_F(FtpRoadTest, AStalledFileFailsTheRoadWithoutRetries) {
+    ShortTransferLimits limits;
+    Publish("1.00.01", {{"a-ok.txt", "fine"}, {"stall-x.bin", Bytes(20'000, 's')}}, FileByFile);
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_FALSE(RunFtp(engine));
+    EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+    EXPECT_FALSE(Saw(msgid::kCannotOpenRemoteFile));
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("stall-x.bin"), std::string::npos)
+        << window.failures[0].Detail();
+    EXPECT_FALSE(fs::exists("Temp/stall-x.bin"));
+    EXPECT_EQ(Journalled(), std::vector<std::string>{"a-ok.txt"});
 }
 
 // A local file that cannot be created fails the file with message 137; it is not

@@ -78,6 +78,15 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
         UpdateEngine engine(launcher, update, window, Hooks());
         EXPECT_EQ(RunHttp(engine), RoadOutcome::Failed);
         EXPECT_TRUE(Saw(msgid::kTransferFailed));
+        // The front end learns the message and, for the operator, the URL and
+        // the server's answer.
+        ASSERT_EQ(window.failures.size(), 1u);
+        EXPECT_EQ(window.failures[0].Message(), msgid::kTransferFailed);
+        EXPECT_NE(
+            window.failures[0].Detail().find("http://" + HttpAddress() + "/version.wvd?time="),
+            std::string::npos)
+            << window.failures[0].Detail();
+        EXPECT_NE(window.failures[0].Detail().find("404"), std::string::npos);
     }
     // A version file naming a directory the server does not have, after one that
     // installs: the first stays installed, the window keeps its updating state.
@@ -103,6 +112,39 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
     EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
     EXPECT_FALSE(fs::exists("a.txt"));
     EXPECT_FALSE(fs::exists("b.txt"));
+}
+
+TEST_F(HttpRoadTest, AFailedArchiveLeavesNothingOfItsVersionInTemp) {
+    // A retry on a nearly full disk would otherwise fail sooner.
+    Publish("1.00.01", {{"a.txt", "one"}});
+    WriteFile(OnServer("1.00.01/up_list.zip"), "PK\x03\x04 not an archive");
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_EQ(RunHttp(engine), RoadOutcome::Failed);
+    EXPECT_TRUE(fs::is_empty("Temp")) << "the archive of the failed version is gone";
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.failures[0].Message(), msgid::kUpdateFailed);
+    EXPECT_NE(window.failures[0].Detail().find("up_list.zip: a damaged archive"), std::string::npos)
+        << window.failures[0].Detail();
+    EXPECT_FALSE(fs::exists("a.txt"));
+}
+
+// A server whose bodies trickle ends the road with a message instead of holding
+// it (here the patch list is the first body long enough to stall).
+TEST_F(HttpRoadTest, AStalledBodyFailsTheRoad) {
+    ShortTransferLimits limits;
+    Publish("1.00.01", {{"big.bin", std::string(300'000, 'b')}});
+    UpdateEngine engine(launcher, update, window, Hooks());
+    engine.StoreHttpServer((HttpAddress() + "/slow").c_str(), 0, "", "", "version.wvd");
+    EXPECT_EQ(engine.StartHttpUpdate(), 1);
+    engine.JoinHttpWorker();
+    EXPECT_EQ(engine.Outcome(), RoadOutcome::Failed);
+    ASSERT_EQ(window.failures.size(), 1u);
+    EXPECT_EQ(window.statusTexts.back(), Text(window.failures[0].Message()));
+    EXPECT_NE(window.failures[0].Detail().find("http://" + HttpAddress() + "/slow/"),
+              std::string::npos)
+        << window.failures[0].Detail();
+    EXPECT_FALSE(fs::exists("big.bin"));
+    EXPECT_TRUE(fs::is_empty("Temp"));
 }
 
 TEST_F(HttpRoadTest, AVersionFileNameOutsideTheGameFolderIsNeverWritten) {

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "platform/MessageBox.h"
+#include "platform/TransferLimits.h"
 
 #include <fstream>
 #include <random>
@@ -58,6 +59,14 @@ const std::vector<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const {
 }
 void MessageBoxRecorder::Reset() {
     g_boxes.clear();
+}
+
+ShortTransferLimits::ShortTransferLimits(int stallSeconds, int minimumBytesPerSecond) {
+    platform::SetTransferLimits({stallSeconds, minimumBytesPerSecond});
+}
+
+ShortTransferLimits::~ShortTransferLimits() {
+    platform::SetTransferLimits({});
 }
 
 } // namespace tarnvale::test

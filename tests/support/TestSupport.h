@@ -26,6 +26,16 @@ class TempDirTest : public ::testing::Test {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
+// Shortens the transfer limits while it lives, so that a stall test ends within
+// seconds; the defaults come back afterwards.
+class ShortTransferLimits {
+  public:
+    explicit ShortTransferLimits(int stallSeconds = 1, int minimumBytesPerSecond = 4096);
+    ~ShortTransferLimits();
+    ShortTransferLimits(const ShortTransferLimits&) = delete;
+    ShortTransferLimits& operator=(const ShortTransferLimits&) = delete;
+};
+
 // Records every message box instead of showing it, while it lives.
 class MessageBoxRecorder {
   public:
@@ -63,9 +73,11 @@ class RecordingWindow : public LauncherWindow {
         ++pumpCount;
         return false;
     }
+    void ReportFailure(const StepResult& failure) override { failures.push_back(failure); }
 
     std::vector<std::string> statusTexts;
     std::vector<std::string> titleTexts;
+    std::vector<StepResult> failures;
     int refreshCount = 0, finishCount = 0, resetCount = 0, progressViewCount = 0,
         partitionViewCount = 0, connectButtonCount = 0, pumpCount = 0;
 };

@@ -8,6 +8,9 @@ servers sometimes do, so the clients' handling of that can be tested:
   short-*    the listing shows the full size, but a retrieval ends (cleanly, with
              "226") after half of the file
   broken-*   a retrieval fails after half of the file ("426 ... transfer aborted")
+  stall-*    a retrieval sends half of the file, then trickles one byte every
+             fifth of a second (the server waits meanwhile, as one stuck server
+             would)
   .long-name in a folder adds an entry with a 300-byte name to its listing
 
 With --dos-listing, LIST answers in the DOS style some Windows servers use
@@ -84,6 +87,23 @@ class SlowFile:
         self._file.close()
 
 
+class TricklingFile(HalfFile):
+    """Delivers the first half of a file at once, then a byte at a time."""
+
+    def __init__(self, path):
+        super().__init__(path, False)
+        self._trickle = os.path.getsize(path) - self._left
+
+    def read(self, size=-1):
+        if self._left > 0:
+            return super().read(size)
+        if self._trickle <= 0:
+            return b""
+        time.sleep(0.2)
+        self._trickle -= 1
+        return self._file.read(1)
+
+
 class TestFS(AbstractedFS):
     dos_listing = False
     rate = 0  # bytes a second for retrievals; 0 sends at full speed
@@ -109,6 +129,8 @@ class TestFS(AbstractedFS):
         base = os.path.basename(filename)
         if "r" in mode and (base.startswith("short-") or base.startswith("broken-")):
             return HalfFile(filename, base.startswith("broken-"))
+        if "r" in mode and base.startswith("stall-"):
+            return TricklingFile(filename)
         if "r" in mode and self.rate > 0:
             return SlowFile(self._real(filename), self.rate)
         return super().open(self._real(filename), mode)

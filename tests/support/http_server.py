@@ -9,11 +9,14 @@ can misbehave the way real servers sometimes do:
                     end of the connection
   /cut/<path>       announces the full length but sends half of the file, then
                     closes the connection
+  /slow/<path>      announces the full length, sends half of the file, then one
+                    byte every fifth of a second
 """
 import argparse
 import http.server
 import os
 import shutil
+import time
 import urllib.parse
 
 
@@ -26,7 +29,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         path = urllib.parse.urlsplit(self.path).path
-        for prefix, mode in (("/nolength/", "nolength"), ("/cut/", "cut")):
+        for prefix, mode in (("/nolength/", "nolength"), ("/cut/", "cut"), ("/slow/", "slow")):
             if path.startswith(prefix):
                 return self._special(path[len(prefix) - 1:], mode)
         return super().do_GET()
@@ -39,13 +42,22 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         size = os.path.getsize(local)
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        if mode == "cut":
+        if mode in ("cut", "slow"):
             self.send_header("Content-Length", str(size))
         self.send_header("Connection", "close")
         self.end_headers()
         with open(local, "rb") as f:
             if mode == "cut":
                 self.wfile.write(f.read(size // 2))
+            elif mode == "slow":
+                self.wfile.write(f.read(size // 2))
+                try:
+                    for byte in iter(lambda: f.read(1), b""):
+                        self.wfile.write(byte)
+                        self.wfile.flush()
+                        time.sleep(0.2)
+                except OSError:
+                    pass  # the client gave up
             else:
                 shutil.copyfileobj(f, self.wfile)
         self.close_connection = True

@@ -292,6 +292,22 @@ TEST_F(FtpClientTest, ReportsTransfersThatEndShortAsFailures) {
     EXPECT_EQ(data.size(), bytes.size());
 }
 
+// A transfer that opened and then trickles fails a read, as a time-out: the
+// caller must not take it for a file that could not be opened and try again.
+TEST_F(FtpClientTest, ATransferThatStallsFailsAReadAsATimeOut) {
+    test::ShortTransferLimits limits;
+    const std::string bytes = RandomBytes(200000, 5);
+    Put("stall-file.bin", bytes); // half at once, then a byte now and then
+    FtpClient ftp;
+    ConnectInto(ftp);
+    ASSERT_TRUE(ftp.OpenFile("stall-file.bin", bytes.size())) << ftp.ErrorText();
+    std::string data;
+    EXPECT_EQ(ReadAll(ftp, data, bytes.size()), FtpRead::Failed);
+    EXPECT_LT(data.size(), bytes.size());
+    EXPECT_TRUE(ftp.TimedOut()) << ftp.ErrorText();
+    ftp.CloseFile();
+}
+
 TEST_F(FtpClientTest, OpensOneFileAtATimeAndSurvivesAbandonedTransfers) {
     const std::string big = RandomBytes(2u << 20, 11);
     Put("big.bin", big);

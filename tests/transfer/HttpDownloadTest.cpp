@@ -128,6 +128,21 @@ TEST_F(HttpDownloadTest, FailsWhenTheServerCutsTheTransferShort) {
     EXPECT_FALSE(fs::exists("up_list.zip.part"));
 }
 
+// A server that sends half and then a byte now and then must not hold the road
+// for ever: the download fails once a whole stall window was too slow.
+TEST_F(HttpDownloadTest, GivesUpABodyThatTrickles) {
+    test::ShortTransferLimits limits;
+    RecordingProgress progress;
+    DownloadError error;
+    EXPECT_FALSE(DownloadUrlToFile(Url("slow/" + m_area + "/up_list.zip"), "up_list.zip", &progress,
+                                   &error));
+    EXPECT_NE(error.code, 0);
+    EXPECT_FALSE(error.text.empty());
+    EXPECT_FALSE(fs::exists("up_list.zip"));
+    ASSERT_FALSE(progress.reports.empty());
+    EXPECT_LT(progress.reports.back().done, s_payload.size());
+}
+
 TEST_F(HttpDownloadTest, StopsWhenTheReceiverAsksTo) {
     RecordingProgress progress;
     progress.abortAfter = 1;

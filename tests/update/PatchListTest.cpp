@@ -244,7 +244,7 @@ class PackedReadingTest : public test::TempDirTest {
         game = (Dir() / "game").string();
         std::filesystem::create_directories(Dir() / "game");
     }
-    bool Apply(const std::string& list) {
+    StepResult Apply(const std::string& list) {
         PatchListReader reader(list);
         return ApplyDeleteEntries(reader, game, update, launcher, window, [this] { ++steps; });
     }

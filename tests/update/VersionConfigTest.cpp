@@ -169,7 +169,7 @@ class VersionFileTest : public test::TempDirTest {
         TempDirTest::SetUp();
         std::strcpy(update.server.versionFileName, "version.wvd");
     }
-    bool Parse(const std::string& contents) {
+    StepResult Parse(const std::string& contents) {
         test::WriteFile("version.wvd", contents);
         window.statusTexts.clear();
         return ParseVersionFile(update, launcher, window);

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace tarnvale::platform {
+
+// Keeps the system's error code of a file operation that has just failed, for
+// LastFileError, and returns false, so that a failing call can end with
+// `return RecordFileError();`.
+bool RecordFileError();
+// Keeps a code that did not come from the system's last call.
+void RecordFileError(int code);
+
+} // namespace tarnvale::platform
