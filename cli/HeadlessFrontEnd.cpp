@@ -9,6 +9,7 @@
 #include "platform/ProgramStart.h"
 #include "platform/Sockets.h"
 #include "tarnvale/settings.h"
+#include "update/Installation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,8 +89,9 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
 
 // Message boxes go to standard error, their texts converted for the terminal. The
 // "Error" boxes of the message-table loader hold its developer messages in code
-// page 949; every other text is in the message table's code page, the socket
-// client's "Error" boxes (texts 141 to 144) included. Paths show "/" only.
+// page 949, as does the installer's box for a file it cannot create; every other
+// text is in the message table's code page, the socket client's "Error" boxes
+// (texts 141 to 144) included. Paths show "/" only.
 struct BoxTexts {
     const LauncherState* state = nullptr;
     const TextConverter* table = nullptr;
@@ -112,6 +114,13 @@ int PrintBox(const char* text, const char* caption, unsigned /*type*/) {
     const std::string title = caption ? caption : "";
     const bool korean = title == "Error" && !IsTableText(*g_boxTexts.state, body);
     std::string shown = korean ? developer(body) : (*g_boxTexts.table)(body);
+    // An archive entry that cannot be created: a path in the game's code page,
+    // then the developer's text.
+    const std::string cannotOpen = kCannotOpenFileText;
+    if (body.size() > cannotOpen.size() &&
+        body.compare(body.size() - cannotOpen.size(), cannotOpen.size(), cannotOpen) == 0)
+        shown = (*g_boxTexts.table)(body.substr(0, body.size() - cannotOpen.size())) +
+                developer(cannotOpen);
     std::replace(shown.begin(), shown.end(), '\\', '/');
     std::fprintf(stderr, "[%s] %s\n", (*g_boxTexts.table)(title).c_str(), shown.c_str());
     std::fflush(stderr);

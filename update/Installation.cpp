@@ -22,9 +22,6 @@
 namespace tarnvale {
 namespace {
 
-// "%s파일을 열수가 없습니다" ("cannot open the file %s"), code page 949.
-constexpr char kCannotOpenFileFormat[] =
-    "%s\xc6\xc4\xc0\xcf\xc0\xbb \xbf\xad\xbc\xf6\xb0\xa1 \xbe\xf8\xbd\xc0\xb4\xcf\xb4\xd9";
 constexpr char kConfigErrorText[] = "\"config.ini\" error";
 constexpr char kPatchInstallErrorFormat[] = "Patch Install Error, File : %s (%d)";
 
@@ -261,9 +258,7 @@ StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderT
                 break;
             case EntryResult::CannotCreate: {
                 const std::string why = platform::LastFileErrorText();
-                char message[1024];
-                std::snprintf(message, sizeof message, kCannotOpenFileFormat, destination.c_str());
-                ShowErrorText(message);
+                ShowErrorText(destination + kCannotOpenFileText);
                 askToClose();
                 return entryFailure("cannot create " + platform::NativePath(destination) + ": " +
                                     why);

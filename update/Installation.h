@@ -22,6 +22,12 @@ struct UpdateState;
 // unchanged. "config.ini" becomes "config._ni".
 std::string ArchiveWriteName(const std::string& name);
 
+// The error box for an archive entry that cannot be created shows the file's
+// path followed by the developer's "파일을 열수가 없습니다" ("cannot open the
+// file"), in code page 949.
+inline constexpr char kCannotOpenFileText[] =
+    "\xc6\xc4\xc0\xcf\xc0\xbb \xbf\xad\xbc\xf6\xb0\xa1 \xbe\xf8\xbd\xc0\xb4\xcf\xb4\xd9";
+
 // For a file-by-file copy only the file name and extension of the staged path
 // count, and a renamed support file lands at the game folder's top level.
 // `destination` is the path relative to the game folder; `selfUpdate` is set

@@ -130,4 +130,17 @@ rm "$work/game/message.wtf"
 run ready --no-start
 grep -q "파일이 존재하지 않습니다" "$work/err" || fail "developer message not converted: $(cat "$work/err")"
 grep "파일이" "$work/err" | grep -q '\\' && fail "a path with \\ in a message: $(cat "$work/err")"
+# So is the installer's, for an archive entry that cannot be created (a folder
+# stands in its place), the path before it in the game's code page.
+mkdir -p "$work/src2"
+printf '[LOGIN]\r\nVersion=1.00.02\r\n' > "$work/src2/config.ini"
+printf '\xb5\xd8\xcd\xbc' > "$work/name"
+echo "map" > "$work/src2/$(iconv -f CP936 -t UTF-8 "$work/name")"
+"$bin/tarnvale-patch" add "$root" 1.0.2 "$work/src2" > /dev/null || fail "publishing 1.0.2"
+fresh_game
+printf '[LOGIN]\r\nVersion=1.00.01\r\n' > "$work/game/config.ini"
+mkdir "$work/game/$(cat "$work/name")"
+run update --no-start
+[ $status -eq 1 ] || fail "an entry that cannot be created: exit status $status"
+grep -q "地图파일을 열수가 없습니다" "$work/err" || fail "installer message not converted: $(cat "$work/err")"
 echo "headless exit statuses: ok"
