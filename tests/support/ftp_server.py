@@ -31,15 +31,29 @@ LONG_NAME_MARKER = ".long-name"
 LONG_NAME = "L" * 296 + ".bin"
 
 
-class HalfFile:
+class ServedFile:
+    """A file opened for a retrieval; subclasses shape what read() delivers."""
+
+    def __init__(self, path):
+        self._file = open(path, "rb")
+        self.name = path
+        self.closed = False
+
+    def seek(self, offset, whence=0):
+        return self._file.seek(offset, whence)
+
+    def close(self):
+        self.closed = True
+        self._file.close()
+
+
+class HalfFile(ServedFile):
     """Delivers the first half of a file, then either ends or fails."""
 
     def __init__(self, path, fail):
-        self._file = open(path, "rb")
+        super().__init__(path)
         self._left = os.path.getsize(path) // 2
         self._fail = fail
-        self.name = path
-        self.closed = False
 
     def read(self, size=-1):
         if self._left <= 0:
@@ -52,24 +66,15 @@ class HalfFile:
         self._left -= len(data)
         return data
 
-    def seek(self, offset, whence=0):
-        return self._file.seek(offset, whence)
 
-    def close(self):
-        self.closed = True
-        self._file.close()
-
-
-class SlowFile:
+class SlowFile(ServedFile):
     """Delivers a file at no more than `rate` bytes a second, so that a transfer
     can be watched and stopped in its middle. (pyftpdlib's own throttling stops
     working for the next transfer once a client has broken one off.)"""
 
     def __init__(self, path, rate):
-        self._file = open(path, "rb")
+        super().__init__(path)
         self._rate = rate
-        self.name = path
-        self.closed = False
 
     def read(self, size=-1):
         if size < 0 or size > self._rate // 10:
@@ -78,13 +83,6 @@ class SlowFile:
         if data:
             time.sleep(len(data) / self._rate)
         return data
-
-    def seek(self, offset, whence=0):
-        return self._file.seek(offset, whence)
-
-    def close(self):
-        self.closed = True
-        self._file.close()
 
 
 class TricklingFile(HalfFile):
