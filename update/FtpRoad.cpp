@@ -423,8 +423,9 @@ StepResult UpdateEngine::FetchFileWithProgress(const char* localPath, const char
             if (StepResult transferred = TransferFile(file.name, localPath, file.size);
                 !transferred)
                 return transferred;
-            // Checked before anything journals, unpacks, extracts or copies it.
-            return Refuse(m_trust.CheckFile(m_remoteFolder + file.name, localPath));
+            // Checked before anything journals, unpacks, extracts or copies it; the
+            // callers add message 138 to a failure, as for any other.
+            return m_trust.CheckFile(m_remoteFolder + file.name, localPath);
         }
     }
     std::string directory;
