@@ -88,6 +88,24 @@ bool CheckServerFolderSizes(const PatchVersion& version, const SourceTree& tree,
     return true;
 }
 
+// On a signed server the version's own folder holds its manifest and signature:
+// a file of the version may not take either name there.
+bool CheckSignatureNamesFree(const PatchVersion& version, const SourceTree& tree,
+                             std::string& error) {
+    const std::string manifest = trust::kManifestName;
+    for (const SourceEntry& file : tree.files) {
+        const std::string onServer = (version.mirror ? file.listPath : ListName(file.listPath)) +
+                                     (version.compressed ? ".QXC" : "");
+        if (NamesEqual(onServer, manifest) ||
+            NamesEqual(onServer, manifest + trust::kSignatureSuffix)) {
+            error = Printable(file.shown) + " would take the name of the signed manifest (" +
+                    onServer + ") in the version's server folder; rename it or use --packed";
+            return false;
+        }
+    }
+    return true;
+}
+
 // A packed version's config.ini replaces the player's: it must name this version
 // in the key launchers record it under, in a form they read.
 bool CheckConfigIni(const PatchVersion& version, const ClientVersion& value, const SourceTree& tree,
@@ -399,6 +417,8 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
             }
         }
         if (!CheckServerFolderSizes(version, tree, error))
+            return false;
+        if (version.signingKey && !CheckSignatureNamesFree(version, tree, error))
             return false;
     }
 

@@ -51,6 +51,12 @@ status=0; "$tool" add root 1.0.3 src/3 2> err || status=$?
 [ $status -eq 1 ] && grep -q "signed server" err || fail "unsigned add: $(cat err)"
 [ ! -e root/1.0.3 ] || fail "an unsigned version was published"
 
+# A file of the version may not take the manifest's name in its server folder.
+mkdir -p src/5; echo x > src/5/manifest.tvs
+status=0; "$tool" add root 1.0.5 src/5 --files --sign operator.key 2> err || status=$?
+[ $status -eq 1 ] && grep -q "name of the signed manifest" err || fail "manifest name: $(cat err)"
+[ ! -e root/1.0.5 ] || fail "a version hiding the manifest was published"
+
 # verify catches a changed byte anywhere, and another key.
 expect_refused() { # why, expected text
   status=0; "$tool" verify root --key operator.key.pub > out 2> err || status=$?
