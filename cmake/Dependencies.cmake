@@ -1,5 +1,6 @@
 # Third-party libraries: Debian's -dev packages on Linux; for MinGW, Debian's
-# zlib package and the bzip2 and minizip that scripts/install-deps builds.
+# zlib package and the bzip2, minizip and libsodium that scripts/install-deps
+# builds.
 if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
@@ -11,6 +12,20 @@ find_library(MINIZIP_LIBRARY NAMES minizip REQUIRED)
 add_library(tarnvale::minizip INTERFACE IMPORTED)
 target_include_directories(tarnvale::minizip INTERFACE ${MINIZIP_INCLUDE_DIR})
 target_link_libraries(tarnvale::minizip INTERFACE ${MINIZIP_LIBRARY} ZLIB::ZLIB)
+
+# libsodium: signatures and hashes of trusted updates.
+add_library(tarnvale::sodium INTERFACE IMPORTED)
+if(WIN32)
+  find_path(SODIUM_INCLUDE_DIR sodium.h REQUIRED)
+  find_library(SODIUM_LIBRARY NAMES libsodium.a sodium REQUIRED)
+  target_include_directories(tarnvale::sodium INTERFACE ${SODIUM_INCLUDE_DIR})
+  target_link_libraries(tarnvale::sodium INTERFACE ${SODIUM_LIBRARY})
+  target_compile_definitions(tarnvale::sodium INTERFACE SODIUM_STATIC)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+  target_link_libraries(tarnvale::sodium INTERFACE PkgConfig::SODIUM)
+endif()
 
 if(NOT WIN32)
   find_package(CURL REQUIRED)

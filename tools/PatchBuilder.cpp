@@ -4,6 +4,7 @@
 #include "platform/Names.h"
 #include "tools/ArchiveWriter.h"
 #include "tools/PublishedVersions.h"
+#include "tools/Signing.h"
 #include "tools/ToolSupport.h"
 #include "update/ConfigIni.h"
 #include "update/PackedFile.h"
@@ -61,12 +62,13 @@ bool ConvertRemovals(const std::vector<std::string>& paths, unsigned codePage,
     return true;
 }
 
-// Launchers list at most kMaxRemoteListing files of one server folder (list.inf
-// among them in the version's own folder); the rest would never be found.
+// Launchers list at most kMaxRemoteListing files of one server folder (list.inf,
+// and on a signed server the manifest and its signature, among them in the
+// version's own folder); the rest would never be found.
 bool CheckServerFolderSizes(const PatchVersion& version, const SourceTree& tree,
                             std::string& error) {
     std::map<std::string, std::size_t> perFolder;
-    perFolder[std::string()] = 1; // list.inf
+    perFolder[std::string()] = version.signingKey ? 3 : 1;
     for (const SourceEntry& file : tree.files)
         ++perFolder[version.mirror ? ListFolder(file.listPath) : std::string()];
     for (const auto& [folder, count] : perFolder) {
@@ -75,13 +77,31 @@ bool CheckServerFolderSizes(const PatchVersion& version, const SourceTree& tree,
         error = (folder.empty() ? std::string("the version's server folder")
                                 : "server folder " + Printable(folder)) +
                 " would hold " + std::to_string(count) +
-                " files (list.inf included); launchers "
+                " files (list.inf and any manifest included); launchers "
                 "list at most " +
                 std::to_string(kMaxRemoteListing) + " files of a folder. " +
                 (version.mirror ? std::string("Split the files over two versions.")
                                 : std::string("Use --mirror to spread them over the game's "
                                               "folders, or split them over two versions."));
         return false;
+    }
+    return true;
+}
+
+// On a signed server the version's own folder holds its manifest and signature:
+// a file of the version may not take either name there.
+bool CheckSignatureNamesFree(const PatchVersion& version, const SourceTree& tree,
+                             std::string& error) {
+    const std::string manifest = trust::kManifestName;
+    for (const SourceEntry& file : tree.files) {
+        const std::string onServer = (version.mirror ? file.listPath : ListName(file.listPath)) +
+                                     (version.compressed ? ".QXC" : "");
+        if (NamesEqual(onServer, manifest) ||
+            NamesEqual(onServer, manifest + trust::kSignatureSuffix)) {
+            error = Printable(file.shown) + " would take the name of the signed manifest (" +
+                    onServer + ") in the version's server folder; rename it or use --packed";
+            return false;
+        }
     }
     return true;
 }
@@ -334,8 +354,25 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
     if (!ReadVersionFile(version, versionFile, versions, error) ||
         !CheckNewVersion(versions, versionFile.string(), version.name, value, error))
         return false;
-    const fs::path directory = root / version.name;
     std::error_code ec;
+    const fs::path versionSignature(versionFile.string() + trust::kSignatureSuffix);
+    if (!version.signingKey && fs::exists(fs::symlink_status(versionSignature, ec))) {
+        error = version.root + " is a signed server (" + versionSignature.string() +
+                " exists): add the version with --sign KEY, or launchers built with the "
+                "operator's key refuse every update";
+        return false;
+    }
+    if (version.signingKey) {
+        if (const std::string unsigned_ = FirstUnsignedVersion(version.root, versions);
+            !unsigned_.empty()) {
+            error = "version " + unsigned_ + " on " + version.root +
+                    " has no manifest; sign the published versions first with: tarnvale-patch "
+                    "sign " +
+                    version.root + " --sign KEY";
+            return false;
+        }
+    }
+    const fs::path directory = root / version.name;
     if (fs::exists(fs::symlink_status(directory, ec))) {
         error = "version directory " + directory.string() + " already exists, though " +
                 version.versionFile + " does not name it; remove it first";
@@ -381,6 +418,8 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
         }
         if (!CheckServerFolderSizes(version, tree, error))
             return false;
+        if (version.signingKey && !CheckSignatureNamesFree(version, tree, error))
+            return false;
     }
 
     // Written under temporary names beside their final ones; a leftover of an
@@ -407,13 +446,24 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
     if (!platform::WriteWholeFile((staging / "list.inf").string(),
                                   MakePatchList(version, tree, removeFiles, removeFolders)))
         return fail("cannot write list.inf in " + staging.string());
+    if (version.signingKey && !SignVersionFolder(staging, version.name, *version.signingKey, error))
+        return fail(error);
     fs::rename(staging, directory, ec);
     if (ec)
         return fail("cannot rename " + staging.string() + " to " + directory.string() + ": " +
                     ec.message());
-    if (!platform::WriteWholeFile(versionFile.string(), AppendVersion(versions, version.name))) {
+    const std::string published = AppendVersion(versions, version.name);
+    if (!platform::WriteWholeFile(versionFile.string(), published)) {
         fs::remove_all(directory, ec);
         error = "cannot write " + versionFile.string() + "; the version was not published";
+        return false;
+    }
+    if (version.signingKey &&
+        !SignVersionFile(versionFile, published, *version.signingKey, error)) {
+        // The old version file still matches its old signature.
+        platform::WriteWholeFile(versionFile.string(), versions);
+        fs::remove_all(directory, ec);
+        error += "; the version was not published";
         return false;
     }
 

@@ -2,7 +2,9 @@
 
 #include "platform/CodePage.h"
 #include "tools/SourceTree.h"
+#include "trust/Crypto.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ struct PatchVersion {
     std::vector<std::string> removeFolders; // packed: empty folders to remove
     std::string versionFile = "version.wvd";
     unsigned codePage = platform::kPlayersCodePage; // of names in lists and archives
+    // With a key: the version's folder gets its signed manifest, and the version
+    // file its signature. A signed server takes no unsigned version.
+    std::optional<trust::SecretKey> signingKey;
 };
 
 // What a successful AddVersion published.
@@ -35,8 +40,9 @@ bool InitServerRoot(const std::string& root, const std::string& versionFile, boo
                     std::string& error);
 
 // Checks everything players depend on, then writes ROOT/NAME/ with its list and
-// files under a temporary name, renames it into place and appends NAME to the
-// version file. On failure `error` says what, and the server is as it was.
+// files (and, signing, its manifest) under a temporary name, renames it into
+// place and appends NAME to the version file (signing it anew). On failure
+// `error` says what, and the server is as it was.
 bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* report = nullptr);
 
 // The text of the version's "list.inf". The removals are list paths in the

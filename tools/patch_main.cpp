@@ -2,16 +2,21 @@
 //
 //   tarnvale-patch init ROOT [--version-file NAME]
 //   tarnvale-patch add ROOT VERSION SOURCE [options]
+//   tarnvale-patch keygen KEYFILE
+//   tarnvale-patch sign ROOT --sign KEYFILE [--version-file NAME]
+//   tarnvale-patch verify ROOT --key PUBLIC [--key PUBLIC] [--version-file NAME]
 //
 // init makes ROOT an update server root; add publishes version VERSION (its
 // directory, "list.inf" and its files or "up_list.zip") under ROOT and appends it
-// to ROOT's version file.
+// to ROOT's version file. keygen, sign and verify serve signed update servers.
 #include "tools/PatchBuilder.h"
+#include "tools/Signing.h"
 #include "tools/ToolSupport.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,9 +25,16 @@ using namespace tarnvale;
 constexpr char kUsage[] =
     "usage: tarnvale-patch init ROOT [--version-file NAME]\n"
     "       tarnvale-patch add ROOT VERSION SOURCE [options]\n"
+    "       tarnvale-patch keygen KEYFILE\n"
+    "       tarnvale-patch sign ROOT --sign KEYFILE [--version-file NAME]\n"
+    "       tarnvale-patch verify ROOT --key PUBLIC [--key PUBLIC] [--version-file NAME]\n"
     "init makes ROOT (created if needed) an update server root with an empty version\n"
     "file; add publishes VERSION (three numbers 0 to 255, e.g. 1.02.07) from the\n"
     "folder SOURCE, laid out as in the game folder, into ROOT.\n"
+    "keygen writes a new secret key to KEYFILE (readable by its owner only; keep it\n"
+    "off the update server) and its public key to KEYFILE.pub. sign signs every\n"
+    "published version of ROOT and its version file anew with KEYFILE; verify checks\n"
+    "ROOT as launchers built with the public key (64 hex digits or a .pub file) do.\n"
     "  --packed            one archive, up_list.zip (default; the only form HTTP serves)\n"
     "  --files             file by file (FTP only)\n"
     "  --compressed        with --files: store each file packed as NAME.QXC\n"
@@ -32,10 +44,55 @@ constexpr char kUsage[] =
     "  --test-server       mark the version for the test server\n"
     "  --version-file NAME the version file in ROOT (default version.wvd)\n"
     "  --codepage CP       the players' code page for names (default 936)\n"
+    "  --sign KEYFILE      sign the version and the version file with the secret key\n"
     "  --help              show this help\n";
 
 int Usage(const std::string& problem = std::string()) {
     return tools::PrintUsage(kUsage, false, "tarnvale-patch", problem);
+}
+
+int Fail(const std::string& error) {
+    std::fprintf(stderr, "tarnvale-patch: %s\n", error.c_str());
+    return 1;
+}
+
+int Keygen(const std::string& path) {
+    trust::PublicKey key{};
+    std::string error;
+    if (!tools::WriteKeyPair(path, key, error))
+        return Fail(error);
+    std::printf("secret key written to %s (readable by you only: keep it off the update server)\n"
+                "public key written to %s.pub:\n%s\n"
+                "build launchers with -DTARNVALE_UPDATE_KEYS=%s\n",
+                path.c_str(), path.c_str(), trust::ToHex(key).c_str(), trust::ToHex(key).c_str());
+    return 0;
+}
+
+int Sign(const tools::PatchVersion& version) {
+    if (!version.signingKey)
+        return Usage("sign needs --sign KEYFILE");
+    std::size_t versions = 0;
+    std::string error;
+    if (!tools::SignServer(version.root, version.versionFile, *version.signingKey, versions, error))
+        return Fail(error);
+    std::printf("signed %s and its %zu versions\n", version.root.c_str(), versions);
+    return 0;
+}
+
+int Verify(const tools::PatchVersion& version, const std::vector<trust::PublicKey>& keys) {
+    if (keys.empty())
+        return Usage("verify needs --key PUBLIC (64 hex digits or a .pub file)");
+    const tools::ServerCheck check = tools::VerifyServer(version.root, version.versionFile, keys);
+    for (const std::string& problem : check.problems)
+        std::fprintf(stderr, "tarnvale-patch: verify: %s\n", tools::Printable(problem).c_str());
+    if (!check.problems.empty()) {
+        std::fprintf(stderr, "tarnvale-patch: %s fails the check (%zu problems)\n",
+                     version.root.c_str(), check.problems.size());
+        return 1;
+    }
+    std::printf("%s: version file, %zu versions and %zu files verified\n", version.root.c_str(),
+                check.versions, check.files);
+    return 0;
 }
 
 } // namespace
@@ -48,13 +105,25 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command.size() > 1 && command[0] == '-')
         return Usage("unknown option " + tools::Printable(command));
-    const int positionals = command == "init" ? 1 : command == "add" ? 3 : -1;
+    const int positionals = command == "init" || command == "sign" || command == "verify" ? 1
+                            : command == "add"                                            ? 3
+                            : command == "keygen"                                         ? 1
+                                                                                          : -1;
     if (positionals < 0)
-        return Usage("unknown command " + command + " (init or add)");
+        return Usage("unknown command " + command + " (init, add, keygen, sign or verify)");
     if (argc < 2 + positionals)
-        return Usage(command + " needs " + (command == "init" ? "ROOT" : "ROOT VERSION SOURCE"));
+        return Usage(command + " needs " +
+                     (command == "add"      ? "ROOT VERSION SOURCE"
+                      : command == "keygen" ? "KEYFILE"
+                                            : "ROOT"));
+    if (command == "keygen") {
+        if (argc > 3)
+            return Usage("keygen takes only KEYFILE");
+        return Keygen(argv[2]);
+    }
 
     tools::PatchVersion version;
+    std::vector<trust::PublicKey> keys;
     version.root = argv[2];
     if (command == "add") {
         version.name = argv[3];
@@ -63,14 +132,26 @@ int main(int argc, char** argv) {
     for (int i = 2 + positionals; i < argc; ++i) {
         const std::string option = argv[i];
         const bool takesValue = option == "--remove" || option == "--remove-dir" ||
-                                option == "--version-file" || option == "--codepage";
+                                option == "--version-file" || option == "--codepage" ||
+                                option == "--sign" || option == "--key";
         if (takesValue && i + 1 >= argc)
             return Usage(option + " needs a value");
         const char* value = takesValue ? argv[++i] : nullptr;
+        std::string error;
         if (option == "--version-file") {
             version.versionFile = value;
-        } else if (command == "init") {
-            return Usage("unknown option for init: " + option);
+        } else if (option == "--sign" && command != "init" && command != "verify") {
+            trust::SecretKey key{};
+            if (!tools::ReadSecretKey(value, key, error))
+                return Fail(error);
+            version.signingKey = key;
+        } else if (option == "--key" && command == "verify") {
+            trust::PublicKey key{};
+            if (!tools::ReadPublicKey(value, key, error))
+                return Fail(error);
+            keys.push_back(key);
+        } else if (command != "add") {
+            return Usage("unknown option for " + command + ": " + option);
         } else if (option == "--packed") {
             version.packed = true;
         } else if (option == "--files") {
@@ -95,6 +176,10 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
+    if (command == "sign")
+        return Sign(version);
+    if (command == "verify")
+        return Verify(version, keys);
     if (command == "init") {
         bool created = false;
         if (!tools::InitServerRoot(version.root, version.versionFile, created, error)) {

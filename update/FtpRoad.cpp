@@ -101,6 +101,10 @@ StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, con
     platform::RemoveFile(localVersionFile);
     if (!m_ftp.GetFile(localVersionFile, localVersionFile, true))
         return Fail(msgid::kTransferFailed, FtpDetail("RETR " + localVersionFile));
+    if (StepResult trusted = CheckVersionFileFtp(localVersionFile); !trusted) {
+        platform::RemoveFile(localVersionFile);
+        return trusted;
+    }
     if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed) {
         platform::RemoveFile(localVersionFile);
         return parsed;
@@ -182,13 +186,50 @@ StepResult UpdateEngine::RunFtpVersionLoop() {
     return {};
 }
 
+StepResult UpdateEngine::CheckVersionFileFtp(const std::string& versionFile) {
+    if (!m_trust.Enabled())
+        return {};
+    const std::string signature = UpdateTrust::SignatureName(versionFile);
+    platform::RemoveFile(signature);
+    if (!m_ftp.GetFile(signature, signature, true))
+        return Refuse(UpdateTrust::Missing("signature", signature, FtpDetail("RETR " + signature)));
+    return Refuse(m_trust.CheckVersionFile(versionFile, signature));
+}
+
+StepResult UpdateEngine::LoadManifestFtp(const std::string& version) {
+    const std::string manifest = trust::kManifestName;
+    const std::string signature = UpdateTrust::SignatureName(manifest);
+    for (const std::string& name : {manifest, signature}) {
+        platform::RemoveFile(name);
+        if (!m_ftp.GetFile(name, name, true)) {
+            platform::RemoveFile(manifest);
+            platform::RemoveFile(signature);
+            return Refuse(UpdateTrust::Missing(name == manifest ? "manifest" : "signature",
+                                               version + "/" + name,
+                                               FtpDetail("RETR " + version + "/" + name)));
+        }
+    }
+    return Refuse(m_trust.LoadManifest(version, manifest, signature));
+}
+
 StepResult UpdateEngine::InstallVersionFtp(const char* version, int& record) {
+    m_trust.Forget();
+    m_remoteFolder.clear();
     if (!m_ftp.SetRemoteDirectory(version))
         return Fail(msgid::kCannotEnterVersionDir, FtpDetail(std::string("CWD ") + version));
+    // A signed server proves the version before anything of it is fetched.
+    if (m_trust.Enabled()) {
+        if (StepResult loaded = LoadManifestFtp(version); !loaded)
+            return loaded;
+    }
     platform::RemoveFile(updateserver::kPatchListName);
     if (!m_ftp.GetFile(updateserver::kPatchListName, updateserver::kPatchListName, false))
         return Fail(msgid::kTransferFailed,
                     FtpDetail(std::string("RETR ") + version + "/" + updateserver::kPatchListName));
+    if (StepResult checked =
+            m_trust.CheckFile(updateserver::kPatchListName, updateserver::kPatchListName);
+        !checked)
+        return Refuse(checked);
 
     m_launcher.testServerFlag =
         static_cast<std::uint32_t>(ReadListFlag(kFlagTestServer, m_launcher, m_window));
@@ -255,6 +296,7 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
                     updateserver::MirroredFolderDirectory(version, entry.folder);
                 if (!m_ftp.SetRemoteDirectory(directory))
                     return fail(Fail(msgid::kCannotEnterVersionDir, FtpDetail("CWD " + directory)));
+                m_remoteFolder = directory.substr(version.size() + 2);
                 RefreshRemoteListing();
             }
             break;
@@ -316,12 +358,6 @@ StepResult UpdateEngine::InstallPackedFtp() {
                                                      platform::LastFileErrorText());
     ShowStatus(msgid::kFetchingFiles);
     const std::string gameFolder = GameFolder();
-    if (StepResult removed = ApplyDeleteEntries(reader, gameFolder, m_update, m_launcher, m_window,
-                                                [this] { Pump(); });
-        !removed) {
-        ShowStatus(msgid::kUpdateFailed);
-        return removed;
-    }
     const std::string folder = gameFolder + "\\";
     auto fail = [&](StepResult result) {
         reader.Close();
@@ -329,9 +365,28 @@ StepResult UpdateEngine::InstallPackedFtp() {
         ShowStatus(msgid::kUpdateFailed);
         return result;
     };
-    if (StepResult fetched = FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName);
-        !fetched)
-        return fail(fetched);
+    // With keys the archive is fetched and checked before the list's removals, so
+    // that a refused archive leaves the game folder as it was.
+    const bool archiveFirst = m_trust.Enabled();
+    auto fetchArchive = [&] {
+        return FetchFileWithProgress(kStagedArchivePath, updateserver::kArchiveName);
+    };
+    if (archiveFirst) {
+        if (StepResult fetched = fetchArchive(); !fetched)
+            return fail(fetched);
+    }
+    if (StepResult removed = ApplyDeleteEntries(reader, gameFolder, m_update, m_launcher, m_window,
+                                                [this] { Pump(); });
+        !removed) {
+        if (archiveFirst)
+            return fail(removed);
+        ShowStatus(msgid::kUpdateFailed);
+        return removed;
+    }
+    if (!archiveFirst) {
+        if (StepResult fetched = fetchArchive(); !fetched)
+            return fail(fetched);
+    }
     ShowStatus(msgid::kUnpackingArchive);
     if (StepResult extracted =
             ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
@@ -365,7 +420,12 @@ StepResult UpdateEngine::FetchFileWithProgress(const char* localPath, const char
     for (const RemoteFile& file : m_listing) {
         if (NamesEqual(file.name, remoteName)) {
             m_window.fileBar.SetRange(100);
-            return TransferFile(file.name, localPath, file.size);
+            if (StepResult transferred = TransferFile(file.name, localPath, file.size);
+                !transferred)
+                return transferred;
+            // Checked before anything journals, unpacks, extracts or copies it; the
+            // callers add message 138 to a failure, as for any other.
+            return m_trust.CheckFile(m_remoteFolder + file.name, localPath);
         }
     }
     std::string directory;

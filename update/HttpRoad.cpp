@@ -60,6 +60,10 @@ StepResult UpdateEngine::RunHttpRoad() {
                          versionFile, msgid::kTransferFailed);
         !fetched)
         return fetched;
+    if (StepResult trusted = CheckVersionFileHttp(host, versionFile); !trusted) {
+        platform::RemoveFile(versionFile);
+        return trusted;
+    }
     if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed)
         return parsed;
 
@@ -103,39 +107,100 @@ StepResult UpdateEngine::RunHttpRoad() {
     return {};
 }
 
+StepResult UpdateEngine::CheckVersionFileHttp(const char* host, const std::string& versionFile) {
+    if (!m_trust.Enabled())
+        return {};
+    const std::string signature = UpdateTrust::SignatureName(versionFile);
+    const std::string url =
+        updateserver::VersionFileUrl(host, signature.c_str(), platform::TimeGetTime());
+    HttpProgressReceiver progress(m_window);
+    platform::DownloadError error;
+    if (!platform::DownloadUrlToFile(url, signature, &progress, &error)) {
+        platform::RemoveFile(signature);
+        return Refuse(
+            UpdateTrust::Missing("signature", signature, "HTTP " + url + ": " + error.text));
+    }
+    return Refuse(m_trust.CheckVersionFile(versionFile, signature));
+}
+
+StepResult UpdateEngine::LoadManifestHttp(const char* host, const std::string& version) {
+    const std::string manifest = trust::kManifestName;
+    const std::string signature = UpdateTrust::SignatureName(manifest);
+    for (const std::string& name : {manifest, signature}) {
+        const std::string url = updateserver::VersionItemUrl(host, version.c_str(), name.c_str(),
+                                                             platform::TimeGetTime());
+        HttpProgressReceiver progress(m_window);
+        platform::DownloadError error;
+        if (!platform::DownloadUrlToFile(url, name, &progress, &error)) {
+            platform::RemoveFile(manifest);
+            platform::RemoveFile(signature);
+            return Refuse(UpdateTrust::Missing(name == manifest ? "manifest" : "signature",
+                                               version + "/" + name,
+                                               "HTTP " + url + ": " + error.text));
+        }
+    }
+    return Refuse(m_trust.LoadManifest(version, manifest, signature));
+}
+
 StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
+    // A signed server proves the version before anything of it is fetched.
+    m_trust.Forget();
+    if (m_trust.Enabled()) {
+        if (StepResult loaded = LoadManifestHttp(address, version); !loaded)
+            return loaded;
+    }
     if (StepResult listed = DownloadHttp(updateserver::VersionItemUrl(address, version,
                                                                       updateserver::kPatchListName,
                                                                       platform::TimeGetTime()),
                                          updateserver::kPatchListName, msgid::kTransferFailed);
         !listed)
         return listed;
+    if (StepResult checked =
+            m_trust.CheckFile(updateserver::kPatchListName, updateserver::kPatchListName);
+        !checked)
+        return Refuse(checked);
     ShowStatus(msgid::kReadingList);
     PatchListReader reader;
     if (!reader.Open(updateserver::kPatchListName))
         return Fail(msgid::kCannotOpenPatchList, std::string("cannot open ") +
                                                      updateserver::kPatchListName + ": " +
                                                      platform::LastFileErrorText());
-    // Removals first, and the self-update mark. The list's flags do not matter on
-    // this road: every version is installed from its archive.
-    if (StepResult removed =
-            ApplyDeleteEntries(reader, GameFolder(), m_update, m_launcher, m_window);
-        !removed) {
-        ShowStatus(msgid::kUpdateFailed);
-        return removed;
-    }
-    ShowStatus(msgid::kFetchingFiles);
-    platform::MakeDirectory(kStagingFolder);
     const std::string folder = GameFolder() + "\\";
     // Nothing of a failed version stays in "Temp": a retry on a nearly full disk
     // would otherwise fail sooner.
-    if (StepResult fetched =
+    auto fetchArchive = [&]() -> StepResult {
+        ShowStatus(msgid::kFetchingFiles);
+        platform::MakeDirectory(kStagingFolder);
+        StepResult fetched =
             DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
                                                       platform::TimeGetTime()),
                          kStagedArchivePath, msgid::kUpdateFailed);
-        !fetched) {
-        DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
+        if (fetched)
+            fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
+        if (!fetched)
+            DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
         return fetched;
+    };
+    // With keys the archive is fetched and checked before the list's removals, so
+    // that a refused archive leaves the game folder as it was.
+    const bool archiveFirst = m_trust.Enabled();
+    if (archiveFirst) {
+        if (StepResult fetched = fetchArchive(); !fetched)
+            return fetched;
+    }
+    // Removals, and the self-update mark. The list's flags do not matter on this
+    // road: every version is installed from its archive.
+    if (StepResult removed =
+            ApplyDeleteEntries(reader, GameFolder(), m_update, m_launcher, m_window);
+        !removed) {
+        if (archiveFirst)
+            DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
+        ShowStatus(msgid::kUpdateFailed);
+        return removed;
+    }
+    if (!archiveFirst) {
+        if (StepResult fetched = fetchArchive(); !fetched)
+            return fetched;
     }
     ShowStatus(msgid::kUnpackingArchive);
     if (StepResult extracted =

@@ -2,6 +2,7 @@
 
 #include "update/PathSafety.h"
 
+#include "msg/MessageIds.h"
 #include "platform/Files.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
@@ -46,8 +47,9 @@ bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t 
 }
 
 UpdateEngine::UpdateEngine(LauncherState& launcher, UpdateState& update, LauncherWindow& window,
-                           UpdateEngineHooks hooks)
-    : m_launcher(launcher), m_update(update), m_window(window), m_hooks(std::move(hooks)) {}
+                           UpdateEngineHooks hooks, std::vector<trust::PublicKey> trustedKeys)
+    : m_launcher(launcher), m_update(update), m_window(window), m_hooks(std::move(hooks)),
+      m_trust(std::move(trustedKeys)) {}
 
 UpdateEngine::~UpdateEngine() {
     JoinHttpWorker();
@@ -61,6 +63,12 @@ void UpdateEngine::ShowStatus(int id) {
 StepResult UpdateEngine::Fail(int id, std::string detail) {
     ShowStatus(id);
     return StepResult::Failure(id, std::move(detail));
+}
+
+StepResult UpdateEngine::Refuse(StepResult result) {
+    if (!result)
+        ShowStatus(msgid::kUpdateFailed);
+    return result;
 }
 
 void UpdateEngine::FailRoad(const StepResult& failure) {

@@ -3,7 +3,9 @@
 #include "msg/StepResult.h"
 #include "platform/FtpClient.h"
 #include "platform/HttpDownload.h"
+#include "trust/Keys.h"
 #include "update/UpdateState.h"
+#include "update/UpdateTrust.h"
 
 #include <atomic>
 #include <cstddef>
@@ -68,10 +70,15 @@ class HttpProgressReceiver : public platform::DownloadProgress {
 // dispatching one pending window message after each step; the HTTP road runs on a
 // worker thread of its own. The engine holds the FTP session, the remote listing
 // and the HTTP worker; everything else lives in the records it is handed.
+//
+// `trustedKeys` are the operator's public keys that updates are checked with
+// (UpdateTrust); the launcher passes the keys it was built with. Without keys the
+// roads fetch and check nothing beyond the plain update.
 class UpdateEngine {
   public:
     UpdateEngine(LauncherState& launcher, UpdateState& update, LauncherWindow& window,
-                 UpdateEngineHooks hooks = {});
+                 UpdateEngineHooks hooks = {},
+                 std::vector<trust::PublicKey> trustedKeys = trust::BuiltInUpdateKeys());
     // Waits for the HTTP worker, if one is running.
     ~UpdateEngine();
     UpdateEngine(const UpdateEngine&) = delete;
@@ -129,6 +136,16 @@ class UpdateEngine {
     std::string FtpDetail(const std::string& what) const;
     StepResult RunHttpRoad();
     StepResult DownloadHttp(const std::string& url, const std::string& localPath, int message);
+    // With keys: the version file's signature, fetched over the road and checked
+    // before the table is read.
+    StepResult CheckVersionFileFtp(const std::string& versionFile);
+    StepResult CheckVersionFileHttp(const char* host, const std::string& versionFile);
+    // With keys: the version's manifest and its signature, fetched over the road
+    // into the game folder and held for the version's files.
+    StepResult LoadManifestFtp(const std::string& version);
+    StepResult LoadManifestHttp(const char* host, const std::string& version);
+    // A refusal of UpdateTrust: message 138 in the status line, the cause kept.
+    StepResult Refuse(StepResult result);
     void ShowStatus(int id);
     // Shows message `id` and returns it as a failure with `detail`.
     StepResult Fail(int id, std::string detail);
@@ -143,6 +160,10 @@ class UpdateEngine {
 
     platform::FtpClient m_ftp;
     std::vector<RemoteFile> m_listing;
+    // The current remote directory below the version's folder ("" or, on a server
+    // that mirrors the folder tree, "folder/"), as the manifest names files.
+    std::string m_remoteFolder;
+    UpdateTrust m_trust;
 
     std::thread m_httpWorker;
     std::atomic<RoadOutcome> m_outcome{RoadOutcome::None};

@@ -1,0 +1,120 @@
+#include "update/UpdateTrust.h"
+
+#include "msg/MessageIds.h"
+#include "platform/FileOps.h"
+#include "platform/Files.h"
+
+namespace tarnvale {
+
+namespace {
+
+StepResult Refused(const std::string& detail) {
+    return StepResult::Failure(msgid::kUpdateFailed, detail);
+}
+
+// The local copy's name as the operator would find it on the server.
+std::string Shown(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Reads a fetched signature file and removes it.
+bool TakeSignature(const std::string& path, trust::Signature& signature) {
+    std::string text;
+    const bool read = platform::ReadWholeFile(path, text);
+    platform::RemoveFile(path);
+    return read && trust::ParseSignatureFile(text, signature);
+}
+
+} // namespace
+
+bool HashLocalFile(const std::string& path, trust::Digest& digest, std::uint64_t& size) {
+    platform::InputFile in;
+    if (!in.Open(path))
+        return false;
+    trust::Sha256 hash;
+    char buffer[64 * 1024];
+    size = 0;
+    for (;;) {
+        std::size_t got = 0;
+        if (!in.Read(buffer, sizeof buffer, got))
+            return false;
+        if (got == 0)
+            break;
+        hash.Update(buffer, got);
+        size += got;
+    }
+    digest = hash.Final();
+    return true;
+}
+
+StepResult UpdateTrust::Missing(const std::string& what, const std::string& name,
+                                const std::string& why) {
+    return Refused("missing " + what + ": " + name + " (" + why + ")");
+}
+
+StepResult UpdateTrust::CheckVersionFile(const std::string& versionFile,
+                                         const std::string& signatureFile) const {
+    trust::Signature signature{};
+    if (!TakeSignature(signatureFile, signature))
+        return Refused("unreadable signature: " + Shown(signatureFile));
+    std::string text;
+    if (!platform::ReadWholeFile(versionFile, text))
+        return Refused("cannot read " + versionFile + ": " + platform::LastFileErrorText());
+    if (!trust::VerifiedByAny(text, signature, m_keys))
+        return Refused("bad signature: " + Shown(versionFile));
+    return {};
+}
+
+StepResult UpdateTrust::LoadManifest(const std::string& version, const std::string& manifestFile,
+                                     const std::string& signatureFile) {
+    m_manifest.reset();
+    trust::Signature signature{};
+    const bool signatureRead = TakeSignature(signatureFile, signature);
+    std::string text;
+    const bool manifestRead = platform::ReadWholeFile(manifestFile, text);
+    platform::RemoveFile(manifestFile);
+    const std::string shown = version + "/" + trust::kManifestName;
+    if (!signatureRead)
+        return Refused("unreadable signature: " + shown + trust::kSignatureSuffix);
+    if (!manifestRead)
+        return Refused("cannot read " + manifestFile + ": " + platform::LastFileErrorText());
+    if (!trust::VerifiedByAny(text, signature, m_keys))
+        return Refused("bad signature: " + shown);
+    trust::Manifest manifest;
+    std::string error;
+    if (!trust::ParseManifest(text, manifest, error))
+        return Refused("unreadable manifest: " + shown + ": " + error);
+    if (manifest.version != version)
+        return Refused("manifest of another version: " + shown + " names version " +
+                       manifest.version);
+    m_manifest = std::move(manifest);
+    return {};
+}
+
+StepResult UpdateTrust::CheckFile(const std::string& remotePath,
+                                  const std::string& localPath) const {
+    if (!Enabled())
+        return {};
+    auto refuse = [&](const std::string& why) {
+        platform::RemoveFile(localPath);
+        return Refused(why + ": " + remotePath);
+    };
+    if (!m_manifest)
+        return refuse("no manifest for");
+    const trust::ManifestEntry* entry = m_manifest->Find(remotePath);
+    if (!entry)
+        return refuse("not in the manifest");
+    trust::Digest digest{};
+    std::uint64_t size = 0;
+    if (!HashLocalFile(localPath, digest, size))
+        return refuse("cannot read the transferred file");
+    if (size != entry->size)
+        return refuse("size mismatch (" + std::to_string(size) + " bytes, manifest " +
+                      std::to_string(entry->size) + ")");
+    if (digest != entry->sha256)
+        return refuse("hash mismatch");
+    return {};
+}
+
+} // namespace tarnvale
