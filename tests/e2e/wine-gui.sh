@@ -287,12 +287,22 @@ tv_geometry() {
     END { if (w == "") exit 1; print x, y, w, h }'
 }
 
+# tv__pointer_to X Y: moves the pointer to the screen point and waits until it
+# is there. (xdotool's --sync waits for a movement, about 15 s in vain when the
+# pointer is already at the point, as after two clicks at one place.)
+tv__pointer_to() {
+  local at
+  at=$(xdotool getmouselocation 2>/dev/null)
+  case $at in "x:$1 y:$2 "*) return 0 ;; esac
+  xdotool mousemove --sync "$1" "$2"
+}
+
 # tv_click WID X Y [BUTTON]: moves the pointer to the window-relative point and
 # clicks BUTTON (1 left, default; 3 right).
 tv_click() {
   local wid=$1 x=$2 y=$3 button=${4:-1} wx wy rest
   read -r wx wy rest < <(tv_geometry "$wid") || return 1
-  xdotool mousemove --sync $((wx + x)) $((wy + y)) || return 1
+  tv__pointer_to $((wx + x)) $((wy + y)) || return 1
   sleep 0.1
   xdotool click "$button"
   sleep 0.1
@@ -304,7 +314,7 @@ tv_click() {
 tv_drag() {
   local wid=$1 x1=$2 y1=$3 x2=$4 y2=$5 wx wy rest i
   read -r wx wy rest < <(tv_geometry "$wid") || return 1
-  xdotool mousemove --sync $((wx + x1)) $((wy + y1)) && sleep 0.1 && xdotool mousedown 1 || return 1
+  tv__pointer_to $((wx + x1)) $((wy + y1)) && sleep 0.1 && xdotool mousedown 1 || return 1
   for i in 1 2 3 4; do
     sleep 0.1
     xdotool mousemove $((wx + x1 + (x2 - x1) * i / 4)) $((wy + y1 + (y2 - y1) * i / 4))
