@@ -39,26 +39,8 @@ else
 fi
 "$bin/tarnvale-patch" add "$root" 1.0.3 "$src/3" --remove old-notes.txt > /dev/null
 
-if [ "$road" = ftp ]; then
-  update="address = 127.0.0.1
-port = $ftp_port
-account = $user
-password = $password"
-else
-  update="address = 127.0.0.1
-port = $http_port"
-fi
-cat > "$work/connect.conf" <<CONF
-[server]
-answer = $road
-[update]
-$update
-version_file = version.wvd
-[partition 1]
-name = North
-address = 127.0.0.1
-port = 55901
-CONF
+. "$top/tests/e2e/connect-config.sh"
+connect_config "$road" > "$work/connect.conf"
 "$bin/tarnvale-connect-server" --port 0 "$work/connect.conf" > "$work/connect.port" \
   2> /dev/null &
 fixture_pids+=($!)

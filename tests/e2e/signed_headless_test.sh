@@ -30,26 +30,8 @@ echo "items" > "$src/2/data/items.txt"
 "$bin/tarnvale-patch" init "$root" > /dev/null
 "$bin/tarnvale-patch" add "$root" 1.0.1 "$src/1" --sign "$key" > /dev/null || fail "add 1.0.1"
 
-if [ "$road" = ftp ]; then
-  update="address = 127.0.0.1
-port = $ftp_port
-account = $user
-password = $password"
-else
-  update="address = 127.0.0.1
-port = $http_port"
-fi
-cat > "$work/connect.conf" <<CONF
-[server]
-answer = $road
-[update]
-$update
-version_file = version.wvd
-[partition 1]
-name = North
-address = 127.0.0.1
-port = 55901
-CONF
+. "$top/tests/e2e/connect-config.sh"
+connect_config "$road" > "$work/connect.conf"
 "$bin/tarnvale-connect-server" --port 0 "$work/connect.conf" > "$work/port" 2> /dev/null &
 server=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
