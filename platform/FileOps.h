@@ -28,6 +28,10 @@ inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
 std::string StagingName(const std::string& target, unsigned long processId, unsigned attempt);
 // Whether a file name (without folder) has that form.
 bool IsStagingName(const std::string& name);
+// The name under which a whole-file write or a download of this process keeps
+// `target` until its last byte is there: a staging name, so that a launcher
+// stopped mid-write leaves nothing the start-up sweep does not remove.
+std::string PartialName(const std::string& target);
 
 // The system's error code of the last failing file operation on this thread
 // (GetLastError on Windows, errno on POSIX). The operations of Files.h keep it

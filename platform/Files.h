@@ -13,7 +13,7 @@ bool MakeDirectory(const std::string& path); // true if created or already there
 bool RemoveEmptyDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& contents);
-// Writes through a temporary sibling ("<path>.part") and renames it into place, so
+// Writes through a temporary sibling (PartialName) and renames it into place, so
 // a failure never leaves a half-written file under the final name. Failures of
 // these operations keep the system's error code for LastFileError.
 bool WriteWholeFile(const std::string& path, const std::string& contents);

@@ -89,7 +89,7 @@ class FtpClient {
 
     // Retrieves a remote file in binary mode to a local file, replacing it.
     // reload asks WinINet to bypass its cache (the version file). The bytes go to
-    // "<localPath>.part" first, which is renamed to localPath only once the whole
+    // PartialName(localPath) first, which is renamed to localPath only once the whole
     // file has arrived and deleted otherwise, so a failed retrieval never leaves a
     // partial file under the final name (an older file there is kept).
     bool GetFile(const std::string& remoteName, const std::string& localPath, bool reload);

@@ -30,7 +30,7 @@ struct DownloadError {
 // Fetches url into localPath. Success only when the whole body has arrived with a
 // success status: an HTTP error status, a body shorter than its announced length, a
 // broken connection or an abort from the progress receiver all fail. The bytes go
-// to "<localPath>.part", which is renamed to localPath on success and deleted on
+// to PartialName(localPath) (FileOps.h), which is renamed to localPath on success and deleted on
 // failure, so a failed download never leaves a partial file under the final name
 // (an older file there is kept). progress may be null.
 bool DownloadUrlToFile(const std::string& url, const std::string& localPath,

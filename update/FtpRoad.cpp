@@ -13,6 +13,7 @@
 #include "update/PatchList.h"
 #include "update/PatchLog.h"
 #include "update/PathSafety.h"
+#include "update/RoadFiles.h"
 #include "update/UpdateServer.h"
 #include "update/VersionConfig.h"
 
@@ -30,6 +31,14 @@ constexpr std::size_t kPackedSuffixLength = sizeof(updateserver::kPackedSuffix) 
 bool EndsWithPackedSuffix(const std::string& name) {
     return name.size() > kPackedSuffixLength &&
            NamesEqual(name.substr(name.size() - kPackedSuffixLength), updateserver::kPackedSuffix);
+}
+
+ClientVersion Unpacked(std::int32_t packed) {
+    ClientVersion version;
+    version.major = static_cast<std::uint8_t>(packed >> 16);
+    version.minor = static_cast<std::uint8_t>(packed >> 8);
+    version.build = static_cast<std::uint8_t>(packed);
+    return version;
 }
 
 // Creates `folder` and every folder above it, below the current directory.
@@ -83,6 +92,8 @@ bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const
 
 StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, const char* name,
                                     const char* password, const char* versionFile) {
+    // Launchers before this one kept the version file in the game folder under
+    // this name and left it there when they were stopped.
     platform::RemoveFile(updateserver::kDefaultVersionFileName);
     // A list left by a launcher stopped at the end of its road would stay for
     // good if nothing is due this time.
@@ -96,23 +107,14 @@ StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, con
     if (m_hooks.closeConnectServer)
         m_hooks.closeConnectServer();
 
-    const std::string localVersionFile = m_update.server.versionFileName;
     ShowStatus(msgid::kFetchingVersionFile);
-    platform::RemoveFile(localVersionFile);
-    if (!m_ftp.GetFile(localVersionFile, localVersionFile, true))
-        return Fail(msgid::kTransferFailed, FtpDetail("RETR " + localVersionFile));
-    if (StepResult trusted = CheckVersionFileFtp(localVersionFile); !trusted) {
-        platform::RemoveFile(localVersionFile);
-        return trusted;
-    }
-    if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed) {
-        platform::RemoveFile(localVersionFile);
-        return parsed;
-    }
-    if (StepResult installed = RunFtpVersionLoop(); !installed)
-        return installed;
-    platform::RemoveFile(updateserver::kDefaultVersionFileName);
-    return {};
+    if (StepResult read = FetchVersionTable(
+            [this](const std::string& remote, const std::string& localPath, std::uint64_t ceiling) {
+                return FetchFtpCopy(remote, localPath, ceiling);
+            });
+        !read)
+        return read;
+    return RunFtpVersionLoop();
 }
 
 StepResult UpdateEngine::RunFtpVersionLoop() {
@@ -182,34 +184,38 @@ StepResult UpdateEngine::RunFtpVersionLoop() {
 
     ShowStatus(msgid::kTransferDone);
     CloseFtpSession();
-    FinishRoad(updateserver::kDefaultVersionFileName);
+    FinishRoad();
     return {};
 }
 
-StepResult UpdateEngine::CheckVersionFileFtp(const std::string& versionFile) {
-    if (!m_trust.Enabled())
-        return {};
-    const std::string signature = UpdateTrust::SignatureName(versionFile);
-    platform::RemoveFile(signature);
-    if (!m_ftp.GetFile(signature, signature, true))
-        return Refuse(UpdateTrust::Missing("signature", signature, FtpDetail("RETR " + signature)));
-    return Refuse(m_trust.CheckVersionFile(versionFile, signature));
-}
-
-StepResult UpdateEngine::LoadManifestFtp(const std::string& version) {
-    const std::string manifest = trust::kManifestName;
-    const std::string signature = UpdateTrust::SignatureName(manifest);
-    for (const std::string& name : {manifest, signature}) {
-        platform::RemoveFile(name);
-        if (!m_ftp.GetFile(name, name, true)) {
-            platform::RemoveFile(manifest);
-            platform::RemoveFile(signature);
-            return Refuse(UpdateTrust::Missing(name == manifest ? "manifest" : "signature",
-                                               version + "/" + name,
-                                               FtpDetail("RETR " + version + "/" + name)));
-        }
+StepResult UpdateEngine::FetchFtpCopy(const std::string& remote, const std::string& localPath,
+                                      std::uint64_t ceiling) {
+    auto failed = [&](const std::string& why) {
+        m_ftp.CloseFile();
+        return StepResult::Failure(msgid::kTransferFailed, why);
+    };
+    if (!m_ftp.OpenFile(remote, 0))
+        return failed(FtpDetail("RETR " + remote));
+    std::string bytes;
+    char buffer[platform::kFtpChunkSize];
+    for (;;) {
+        std::size_t got = 0;
+        const platform::FtpRead read = m_ftp.ReadFile(buffer, sizeof buffer, got);
+        if (read == platform::FtpRead::End)
+            break;
+        if (read == platform::FtpRead::Failed)
+            return failed(FtpDetail("RETR " + remote));
+        if (bytes.size() + got > ceiling)
+            return failed("FTP: " + remote + " is larger than the " + std::to_string(ceiling) +
+                          " bytes allowed");
+        bytes.append(buffer, got);
     }
-    return Refuse(m_trust.LoadManifest(version, manifest, signature));
+    m_ftp.CloseFile();
+    if (!platform::WriteWholeFile(localPath, bytes))
+        return StepResult::Failure(msgid::kTransferFailed,
+                                   "cannot write " + platform::NativePath(localPath) + ": " +
+                                       platform::LastFileErrorText());
+    return {};
 }
 
 StepResult UpdateEngine::InstallVersionFtp(const char* version, int& record) {
@@ -218,14 +224,22 @@ StepResult UpdateEngine::InstallVersionFtp(const char* version, int& record) {
     if (!m_ftp.SetRemoteDirectory(version))
         return Fail(msgid::kCannotEnterVersionDir, FtpDetail(std::string("CWD ") + version));
     // A signed server proves the version before anything of it is fetched.
-    if (m_trust.Enabled()) {
-        if (StepResult loaded = LoadManifestFtp(version); !loaded)
-            return loaded;
-    }
+    const FetchCopy fetch = [this](const std::string& remote, const std::string& localPath,
+                                   std::uint64_t ceiling) {
+        return FetchFtpCopy(remote, localPath, ceiling);
+    };
+    if (StepResult loaded = FetchManifest(version, fetch); !loaded)
+        return loaded;
     platform::RemoveFile(updateserver::kPatchListName);
-    if (!m_ftp.GetFile(updateserver::kPatchListName, updateserver::kPatchListName, false))
-        return Fail(msgid::kTransferFailed,
-                    FtpDetail(std::string("RETR ") + version + "/" + updateserver::kPatchListName));
+    std::uint64_t listCeiling = kMaxListBytes;
+    if (StepResult expected =
+            Refuse(m_trust.ExpectedSize(updateserver::kPatchListName, listCeiling));
+        !expected)
+        return expected;
+    if (StepResult listed =
+            Shown(fetch(updateserver::kPatchListName, updateserver::kPatchListName, listCeiling));
+        !listed)
+        return listed;
     if (StepResult checked =
             m_trust.CheckFile(updateserver::kPatchListName, updateserver::kPatchListName);
         !checked)
@@ -277,6 +291,31 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
 
     StagingJournal journal;
     journal.Load();
+    // With keys, nothing staged by an earlier run is installed unchecked. The
+    // journal starts again for this version, and a file it listed counts as
+    // staged only once this run has checked it again: a plain file is hashed
+    // against the manifest where it lies; a packed file was unpacked when it was
+    // staged, which its manifest entry (the packed bytes) cannot check, so it is
+    // fetched again.
+    StagingJournal earlier;
+    if (m_trust.Enabled() && m_update.resumeFromLog && journal.Exists() &&
+        journal.Version() == m_update.currentVersion) {
+        earlier = journal;
+        journal.Discard();
+        if (!journal.Append(kLogVersion, FormatLogForm(Unpacked(m_update.currentVersion))))
+            return fail(StepResult::Failure(msgid::kUpdateFailed,
+                                            std::string("cannot start ") + kPatchLogName + ": " +
+                                                platform::LastFileErrorText()));
+    }
+    auto stillGood = [&](const FileEntry& entry) {
+        if (compressed || !earlier.HasFile(entry.relativePath))
+            return false;
+        for (const RemoteFile& file : m_listing) {
+            if (NamesEqual(file.name, entry.name))
+                return m_trust.CheckFile(m_remoteFolder + file.name, entry.localPath).Ok();
+        }
+        return false;
+    };
     FileByFileReading reading(reader);
     for (;;) {
         const FileEntry entry = reading.Next();
@@ -315,27 +354,25 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
                 if (journal.Exists() && journal.Version() != m_update.currentVersion) {
                     journal.Discard();
                     m_update.resumeFromLog = false;
-                    ClientVersion current;
-                    current.major = static_cast<std::uint8_t>(m_update.currentVersion >> 16);
-                    current.minor = static_cast<std::uint8_t>(m_update.currentVersion >> 8);
-                    current.build = static_cast<std::uint8_t>(m_update.currentVersion);
-                    journal.Append(kLogVersion, FormatLogForm(current));
+                    journal.Append(kLogVersion, FormatLogForm(Unpacked(m_update.currentVersion)));
                 } else if (journal.HasFile(key)) {
                     break; // staged by an earlier attempt
                 }
             }
-            if (StepResult fetched =
-                    FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str());
-                !fetched)
-                return fail(fetched);
-            if (compressed) {
-                const std::string folder =
-                    entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
-                if (StepResult unpacked = UnpackQxcFile(entry.localPath.c_str(), folder.c_str(),
-                                                        m_window, m_update.stopRequested);
-                    !unpacked)
-                    return fail(unpacked);
-                platform::RemoveFile(entry.localPath);
+            if (!stillGood(entry)) {
+                if (StepResult fetched =
+                        FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str());
+                    !fetched)
+                    return fail(fetched);
+                if (compressed) {
+                    const std::string folder =
+                        entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
+                    if (StepResult unpacked = UnpackQxcFile(entry.localPath.c_str(), folder.c_str(),
+                                                            m_window, m_update.stopRequested);
+                        !unpacked)
+                        return fail(unpacked);
+                    platform::RemoveFile(entry.localPath);
+                }
             }
             // A file that cannot be journalled (a name with a blank) would never be
             // copied into place: the version fails instead of going on without it.
@@ -419,13 +456,24 @@ bool UpdateEngine::RefreshRemoteListing() {
 StepResult UpdateEngine::FetchFileWithProgress(const char* localPath, const char* remoteName) {
     for (const RemoteFile& file : m_listing) {
         if (NamesEqual(file.name, remoteName)) {
+            // With keys, a file the manifest leaves out, or one listed at another
+            // size than the manifest gives, is refused before any of it comes.
+            const std::string manifestPath = m_remoteFolder + file.name;
+            std::uint64_t expected = file.size;
+            if (StepResult known = m_trust.ExpectedSize(manifestPath, expected); !known)
+                return known;
+            if (expected != file.size)
+                return StepResult::Failure(msgid::kUpdateFailed,
+                                           "size mismatch (listed " + std::to_string(file.size) +
+                                               " bytes, manifest " + std::to_string(expected) +
+                                               "): " + manifestPath);
             m_window.fileBar.SetRange(100);
             if (StepResult transferred = TransferFile(file.name, localPath, file.size);
                 !transferred)
                 return transferred;
             // Checked before anything journals, unpacks, extracts or copies it; the
             // callers add message 138 to a failure, as for any other.
-            return m_trust.CheckFile(m_remoteFolder + file.name, localPath);
+            return m_trust.CheckFile(manifestPath, localPath);
         }
     }
     std::string directory;
@@ -490,13 +538,19 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
         // transfer that breaks off, ends short or stalls is a failure, never a
         // finished file. Reading on to the end (rather than stopping at the
         // listed size) lets the transfer finish cleanly, so the connection stays
-        // usable.
+        // usable; a server that sends more than it listed is stopped at once.
         if (read == platform::FtpRead::End)
             complete = total >= size;
         if (read == platform::FtpRead::Failed)
             result = StepResult::Failure(msgid::kUpdateFailed, FtpDetail("RETR " + remotePath()));
         if (read != platform::FtpRead::Data)
             break;
+        if (total + got > size) {
+            result = StepResult::Failure(msgid::kUpdateFailed,
+                                         "FTP: " + remotePath() + " sent more than its " +
+                                             std::to_string(size) + " listed bytes");
+            break;
+        }
         if (!local.Write(buffer, got)) {
             result = Fail(msgid::kCannotCreateLocalFile, "cannot write " +
                                                              platform::NativePath(localPath) +

@@ -10,6 +10,7 @@
 #include "state/LauncherWindow.h"
 #include "update/Installation.h"
 #include "update/PatchList.h"
+#include "update/RoadFiles.h"
 #include "update/UpdateServer.h"
 #include "update/VersionConfig.h"
 
@@ -20,7 +21,6 @@ int UpdateEngine::StartHttpUpdate() {
     if (IsHttpWorkerRunning())
         return 1;
     JoinHttpWorker();
-    platform::RemoveFile(m_update.server.versionFileName);
     // A list left by a launcher stopped at the end of its road would stay for
     // good if nothing is due this time.
     platform::RemoveFile(updateserver::kPatchListName);
@@ -34,12 +34,23 @@ int UpdateEngine::StartHttpUpdate() {
 }
 
 StepResult UpdateEngine::DownloadHttp(const std::string& url, const std::string& localPath,
-                                      int message) {
-    HttpProgressReceiver progress(m_window);
+                                      int message, std::uint64_t ceiling) {
+    HttpProgressReceiver progress(m_window, ceiling);
     platform::DownloadError error;
-    if (platform::DownloadUrlToFile(url, localPath, &progress, &error))
+    const bool fetched = platform::DownloadUrlToFile(url, localPath, &progress, &error);
+    // The last piece of a body may arrive after the last progress report.
+    std::uint64_t size = 0;
+    const bool tooLarge =
+        progress.Exceeded() ||
+        (fetched && ceiling != 0 && platform::FileSize(localPath, size) && size > ceiling);
+    if (tooLarge) {
+        platform::RemoveFile(localPath);
+        return StepResult::Failure(message, "HTTP " + url + ": larger than the " +
+                                                std::to_string(ceiling) + " bytes allowed");
+    }
+    if (fetched)
         return {};
-    return Fail(message, "HTTP " + url + ": " + error.text);
+    return StepResult::Failure(message, "HTTP " + url + ": " + error.text);
 }
 
 void UpdateEngine::HttpUpdateWorker() {
@@ -53,19 +64,14 @@ void UpdateEngine::HttpUpdateWorker() {
 
 StepResult UpdateEngine::RunHttpRoad() {
     const char* host = m_update.server.serverAddress;
-    const char* versionFile = m_update.server.versionFileName;
-
-    if (StepResult fetched =
-            DownloadHttp(updateserver::VersionFileUrl(host, versionFile, platform::TimeGetTime()),
-                         versionFile, msgid::kTransferFailed);
-        !fetched)
-        return fetched;
-    if (StepResult trusted = CheckVersionFileHttp(host, versionFile); !trusted) {
-        platform::RemoveFile(versionFile);
-        return trusted;
-    }
-    if (StepResult parsed = ParseVersionFile(m_update, m_launcher, m_window); !parsed)
-        return parsed;
+    if (StepResult read = FetchVersionTable(
+            [&](const std::string& remote, const std::string& localPath, std::uint64_t ceiling) {
+                return DownloadHttp(
+                    updateserver::VersionFileUrl(host, remote.c_str(), platform::TimeGetTime()),
+                    localPath, msgid::kTransferFailed, ceiling);
+            });
+        !read)
+        return read;
 
     m_update.selfUpdatePending = false;
     const std::vector<VersionEntry> table = m_update.versionTable;
@@ -79,7 +85,7 @@ StepResult UpdateEngine::RunHttpRoad() {
         m_window.fileBar.SetRange(1);
         m_window.fileBar.SetPos(1);
         m_window.RefreshProgress();
-        FinishRoad(versionFile);
+        FinishRoad();
         return {};
     }
 
@@ -103,56 +109,33 @@ StepResult UpdateEngine::RunHttpRoad() {
     }
 
     ShowStatus(msgid::kTransferDone);
-    FinishRoad(versionFile);
+    FinishRoad();
     return {};
 }
 
-StepResult UpdateEngine::CheckVersionFileHttp(const char* host, const std::string& versionFile) {
-    if (!m_trust.Enabled())
-        return {};
-    const std::string signature = UpdateTrust::SignatureName(versionFile);
-    const std::string url =
-        updateserver::VersionFileUrl(host, signature.c_str(), platform::TimeGetTime());
-    HttpProgressReceiver progress(m_window);
-    platform::DownloadError error;
-    if (!platform::DownloadUrlToFile(url, signature, &progress, &error)) {
-        platform::RemoveFile(signature);
-        return Refuse(
-            UpdateTrust::Missing("signature", signature, "HTTP " + url + ": " + error.text));
-    }
-    return Refuse(m_trust.CheckVersionFile(versionFile, signature));
-}
-
-StepResult UpdateEngine::LoadManifestHttp(const char* host, const std::string& version) {
-    const std::string manifest = trust::kManifestName;
-    const std::string signature = UpdateTrust::SignatureName(manifest);
-    for (const std::string& name : {manifest, signature}) {
-        const std::string url = updateserver::VersionItemUrl(host, version.c_str(), name.c_str(),
-                                                             platform::TimeGetTime());
-        HttpProgressReceiver progress(m_window);
-        platform::DownloadError error;
-        if (!platform::DownloadUrlToFile(url, name, &progress, &error)) {
-            platform::RemoveFile(manifest);
-            platform::RemoveFile(signature);
-            return Refuse(UpdateTrust::Missing(name == manifest ? "manifest" : "signature",
-                                               version + "/" + name,
-                                               "HTTP " + url + ": " + error.text));
-        }
-    }
-    return Refuse(m_trust.LoadManifest(version, manifest, signature));
-}
-
 StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
+    // Each file of the version comes from its folder, held to `ceiling` bytes,
+    // or with keys to the size its manifest gives.
+    auto fetch = [&](const std::string& item, const std::string& localPath, std::uint64_t ceiling,
+                     int message) -> StepResult {
+        if (StepResult expected = Refuse(m_trust.ExpectedSize(item, ceiling)); !expected)
+            return expected;
+        return Shown(DownloadHttp(
+            updateserver::VersionItemUrl(address, version, item.c_str(), platform::TimeGetTime()),
+            localPath, message, ceiling));
+    };
     // A signed server proves the version before anything of it is fetched.
-    m_trust.Forget();
-    if (m_trust.Enabled()) {
-        if (StepResult loaded = LoadManifestHttp(address, version); !loaded)
-            return loaded;
-    }
-    if (StepResult listed = DownloadHttp(updateserver::VersionItemUrl(address, version,
-                                                                      updateserver::kPatchListName,
-                                                                      platform::TimeGetTime()),
-                                         updateserver::kPatchListName, msgid::kTransferFailed);
+    if (StepResult loaded = FetchManifest(
+            version,
+            [&](const std::string& item, const std::string& localPath, std::uint64_t ceiling) {
+                return DownloadHttp(updateserver::VersionItemUrl(address, version, item.c_str(),
+                                                                 platform::TimeGetTime()),
+                                    localPath, msgid::kUpdateFailed, ceiling);
+            });
+        !loaded)
+        return loaded;
+    if (StepResult listed = fetch(updateserver::kPatchListName, updateserver::kPatchListName,
+                                  kMaxListBytes, msgid::kTransferFailed);
         !listed)
         return listed;
     if (StepResult checked =
@@ -172,9 +155,7 @@ StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* ver
         ShowStatus(msgid::kFetchingFiles);
         platform::MakeDirectory(kStagingFolder);
         StepResult fetched =
-            DownloadHttp(updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
-                                                      platform::TimeGetTime()),
-                         kStagedArchivePath, msgid::kUpdateFailed);
+            fetch(updateserver::kArchiveName, kStagedArchivePath, 0, msgid::kUpdateFailed);
         if (fetched)
             fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
         if (!fetched)

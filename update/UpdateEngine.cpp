@@ -29,6 +29,10 @@ void HttpProgressReceiver::OnDownloadStart() {
 }
 
 bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t total) {
+    if (m_ceiling != 0 && (done > m_ceiling || total > m_ceiling)) {
+        m_exceeded = true;
+        return false;
+    }
     const auto range = static_cast<std::uint64_t>(m_window.fileBar.GetRange());
     std::uint64_t position;
     if (total != 0) {
@@ -99,14 +103,13 @@ void UpdateEngine::CopyServerFields(const char* address, std::uint16_t port, con
     m_update.server.serverPort = port;
     CopyField(m_update.server.accountName, name);
     CopyField(m_update.server.accountPassword, password);
-    // Both roads delete and write a local file of this name before anything reads
-    // it: a name from the connect server that leaves the game folder is dropped
-    // here, and the road then fails on the empty name.
+    // The name only chooses what is requested from the update server (the local
+    // copy has a name of the launcher's own); one that leaves the server root is
+    // dropped here, and the road then fails on the empty name.
     CopyField(m_update.server.versionFileName, IsSafeGamePath(versionFile) ? versionFile : "");
 }
 
-void UpdateEngine::FinishRoad(const char* versionFile) {
-    platform::RemoveFile(versionFile);
+void UpdateEngine::FinishRoad() {
     m_update.updateDone = true;
     m_update.stopRequested = true;
     m_window.FinishUpdate();

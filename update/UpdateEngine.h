@@ -54,16 +54,23 @@ enum class RoadOutcome {
 
 // The window's download-progress receiver of the HTTP road: moves the file bar
 // with each report and repaints both bars.
+// A download that announces or delivers more than `ceiling` bytes (0: no
+// ceiling) is stopped at the next report.
 class HttpProgressReceiver : public platform::DownloadProgress {
   public:
-    explicit HttpProgressReceiver(LauncherWindow& window) : m_window(window) {}
+    explicit HttpProgressReceiver(LauncherWindow& window, std::uint64_t ceiling = 0)
+        : m_window(window), m_ceiling(ceiling) {}
     void OnDownloadStart() override;
     // With a known total the bar shows done x 100 / total; without one it creeps
     // forward one step per report (the bar stops it at its upper end).
     bool OnDownloadProgress(std::uint64_t done, std::uint64_t total) override;
+    // Whether the download was stopped for passing the ceiling.
+    bool Exceeded() const { return m_exceeded; }
 
   private:
     LauncherWindow& m_window;
+    std::uint64_t m_ceiling;
+    bool m_exceeded = false;
 };
 
 // The two update roads. The FTP road runs on the calling thread (the window's),
@@ -118,9 +125,9 @@ class UpdateEngine {
     platform::FtpClient& Ftp() { return m_ftp; }
 
   private:
-    // The road has finished: the version file goes, the flags say so, and the
-    // window switches to its finished state.
-    void FinishRoad(const char* versionFile);
+    // The road has finished: the flags say so, and the window switches to its
+    // finished state.
+    void FinishRoad();
     // A road has failed: the front end learns why.
     void FailRoad(const StepResult& failure);
     void CopyServerFields(const char* address, std::uint16_t port, const char* name,
@@ -135,15 +142,31 @@ class UpdateEngine {
     // What the FTP server said about `what` ("RETR a.bin"), for a failure.
     std::string FtpDetail(const std::string& what) const;
     StepResult RunHttpRoad();
-    StepResult DownloadHttp(const std::string& url, const std::string& localPath, int message);
-    // With keys: the version file's signature, fetched over the road and checked
-    // before the table is read.
-    StepResult CheckVersionFileFtp(const std::string& versionFile);
-    StepResult CheckVersionFileHttp(const char* host, const std::string& versionFile);
-    // With keys: the version's manifest and its signature, fetched over the road
-    // into the game folder and held for the version's files.
-    StepResult LoadManifestFtp(const std::string& version);
-    StepResult LoadManifestHttp(const char* host, const std::string& version);
+    // Fetches `url` into `localPath`, stopping as soon as more than `ceiling`
+    // bytes (0: no ceiling) have come; a failure carries `message` and is not
+    // shown.
+    StepResult DownloadHttp(const std::string& url, const std::string& localPath, int message,
+                            std::uint64_t ceiling);
+    // Fetches a small file of the current remote directory (a version file, a
+    // list, a manifest or a signature) into `localPath` through the open-and-read
+    // calls, which, unlike a whole-file retrieval, can stop at `ceiling` bytes.
+    StepResult FetchFtpCopy(const std::string& remote, const std::string& localPath,
+                            std::uint64_t ceiling);
+
+    // How a road fetches one file of the update server (`remote`, in the road's
+    // own terms) into a local copy of the launcher's naming, stopping past
+    // `ceiling` bytes. Failures are not shown.
+    using FetchCopy = std::function<StepResult(
+        const std::string& remote, const std::string& localPath, std::uint64_t ceiling)>;
+    // Fetches the version file the connect server named into kVersionFileCopy,
+    // with keys its signature too, checks it and reads the table; the local
+    // copies are gone afterwards, whatever happened.
+    StepResult FetchVersionTable(const FetchCopy& fetch);
+    // With keys: the version's manifest and its signature, fetched, checked and
+    // held for the version's files; the local copies are gone afterwards.
+    StepResult FetchManifest(const std::string& version, const FetchCopy& fetch);
+    // A fetch's failure shown in the status line and handed on.
+    StepResult Shown(StepResult result);
     // A refusal of UpdateTrust: message 138 in the status line, the cause kept.
     StepResult Refuse(StepResult result);
     void ShowStatus(int id);

@@ -3,6 +3,7 @@
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "update/RoadFiles.h"
 
 namespace tarnvale {
 
@@ -10,12 +11,6 @@ namespace {
 
 StepResult Refused(const std::string& detail) {
     return StepResult::Failure(msgid::kUpdateFailed, detail);
-}
-
-// The local copy's name as the operator would find it on the server.
-std::string Shown(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Reads a fetched signature file and removes it.
@@ -54,15 +49,47 @@ StepResult UpdateTrust::Missing(const std::string& what, const std::string& name
 }
 
 StepResult UpdateTrust::CheckVersionFile(const std::string& versionFile,
-                                         const std::string& signatureFile) const {
+                                         const std::string& signatureFile,
+                                         const std::string& shown) const {
     trust::Signature signature{};
     if (!TakeSignature(signatureFile, signature))
-        return Refused("unreadable signature: " + Shown(signatureFile));
+        return Refused("unreadable signature: " + SignatureName(shown));
     std::string text;
     if (!platform::ReadWholeFile(versionFile, text))
         return Refused("cannot read " + versionFile + ": " + platform::LastFileErrorText());
     if (!trust::VerifiedByAny(text, signature, m_keys))
-        return Refused("bad signature: " + Shown(versionFile));
+        return Refused("bad signature: " + shown);
+    return {};
+}
+
+StepResult UpdateTrust::AcceptNewestVersion(const ClientVersion& newest) const {
+    if (!Enabled())
+        return {};
+    // A mark that cannot be read (damaged, or of another form) is replaced: the
+    // launcher must not stop updating for good over it.
+    std::string text;
+    if (platform::ReadWholeFile(kTrustedVersionMark, text) && text.size() < 64) {
+        const ClientVersion mark = ParseVersionReadForm(text);
+        if (newest.Packed() < mark.Packed())
+            return Refused("rolled back version file: its newest version " +
+                           FormatConfigForm(newest) + " is older than " + FormatConfigForm(mark) +
+                           ", which this launcher accepted before");
+        if (newest == mark)
+            return {};
+    }
+    if (!platform::WriteWholeFile(kTrustedVersionMark, FormatConfigForm(newest) + "\n"))
+        return Refused(std::string("cannot record the newest trusted version in ") +
+                       kTrustedVersionMark + ": " + platform::LastFileErrorText());
+    return {};
+}
+
+StepResult UpdateTrust::ExpectedSize(const std::string& remotePath, std::uint64_t& size) const {
+    if (!Enabled())
+        return {};
+    const trust::ManifestEntry* entry = m_manifest ? m_manifest->Find(remotePath) : nullptr;
+    if (!entry)
+        return Refused((m_manifest ? "not in the manifest: " : "no manifest for: ") + remotePath);
+    size = entry->size;
     return {};
 }
 

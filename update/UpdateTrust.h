@@ -3,7 +3,9 @@
 #include "msg/StepResult.h"
 #include "trust/Crypto.h"
 #include "trust/Manifest.h"
+#include "update/ClientVersion.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,10 +35,18 @@ class UpdateTrust {
     }
 
     // Checks the fetched version file `versionFile` against its fetched
-    // signature `signatureFile`, before anything reads the table. The signature's
-    // local copy is removed either way.
-    StepResult CheckVersionFile(const std::string& versionFile,
-                                const std::string& signatureFile) const;
+    // signature `signatureFile`, before anything reads the table; `shown` is the
+    // version file's name on the server, for the cause. The signature's local
+    // copy is removed either way.
+    StepResult CheckVersionFile(const std::string& versionFile, const std::string& signatureFile,
+                                const std::string& shown) const;
+
+    // With keys: refuses a signed version table whose newest version is older
+    // than the newest one accepted before (kTrustedVersionMark in the game
+    // folder), and otherwise raises the mark to it. A replayed old signature
+    // cannot take the game backwards even when config.ini was lost. Without
+    // keys: success, and no mark is kept.
+    StepResult AcceptNewestVersion(const ClientVersion& newest) const;
 
     // Reads the fetched manifest of `version` and its signature (both local
     // copies are removed) and keeps it for the version's files; a bad signature,
@@ -47,6 +57,11 @@ class UpdateTrust {
     void Forget() { m_manifest.reset(); }
     // Whether a manifest is held (only with keys, between LoadManifest and Forget).
     bool HasManifest() const { return m_manifest.has_value(); }
+
+    // The size the manifest gives `remotePath`, for a transfer to stop at as
+    // soon as it passes it. Without keys: success, `size` untouched. With keys, a
+    // file the manifest leaves out is refused before any of it is fetched.
+    StepResult ExpectedSize(const std::string& remotePath, std::uint64_t& size) const;
 
     // Checks a file the road has just transferred (`remotePath` below the
     // version's folder, as requested; `localPath` where it arrived) against the

@@ -7,7 +7,6 @@
 #include "state/LauncherWindow.h"
 #include "update/ConfigIni.h"
 #include "update/PatchList.h"
-#include "update/PathSafety.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,8 +93,8 @@ VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionE
     }
 }
 
-StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
-                            LauncherWindow& window) {
+StepResult ParseVersionFile(const std::string& path, UpdateState& update,
+                            const LauncherState& launcher, LauncherWindow& window) {
     window.SetStatusText(launcher.Text(msgid::kReadingVersionFile));
     update.versionTable.clear();
     const char* const field = update.server.versionFileName;
@@ -105,12 +104,8 @@ StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
         window.SetStatusText(launcher.Text(id));
         return StepResult::Failure(id, "version file \"" + fileName + "\": " + why);
     };
-    // The name comes from the connect server; it must name a file in the game
-    // folder like any name in a list.
-    if (!IsSafeGamePath(fileName))
-        return fail(msgid::kCannotOpenListFile, "the name leaves the game folder");
     PatchListReader reader;
-    if (!reader.Open(fileName))
+    if (!reader.Open(path))
         return fail(msgid::kCannotOpenListFile, platform::LastFileErrorText());
     switch (ReadVersionTable(reader, update.versionTable)) {
     case VersionFileResult::Ok:
@@ -124,6 +119,15 @@ StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
                     "more than " + std::to_string(kMaxVersions) + " versions");
     }
     return fail(msgid::kCannotOpenListFile, "unreadable");
+}
+
+ClientVersion NewestVersion(const std::vector<VersionEntry>& table) {
+    ClientVersion newest;
+    for (const VersionEntry& entry : table) {
+        if (entry.Packed() > newest.Packed())
+            newest = entry.version;
+    }
+    return newest;
 }
 
 bool IsNewer(const VersionEntry& entry, const ClientVersion& local) {

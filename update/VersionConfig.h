@@ -57,11 +57,15 @@ enum class VersionFileResult {
 // in file order; every other token is ignored. On failure the table is left empty.
 VersionFileResult ReadVersionTable(PatchListReader& reader, std::vector<VersionEntry>& table);
 
-// Shows message 112, then reads the file named update.server.versionFileName in
-// the current directory into update.versionTable. Failure shows message 113 or 114
-// and returns it with its cause.
-StepResult ParseVersionFile(UpdateState& update, const LauncherState& launcher,
-                            LauncherWindow& window);
+// Shows message 112, then reads the version file's local copy at `path` into
+// update.versionTable. Failure shows message 113 or 114 and returns it with its
+// cause, naming the file as the connect server did
+// (update.server.versionFileName).
+StepResult ParseVersionFile(const std::string& path, UpdateState& update,
+                            const LauncherState& launcher, LauncherWindow& window);
+
+// The newest version of a table (by packed value); 0.0.0 for an empty one.
+ClientVersion NewestVersion(const std::vector<VersionEntry>& table);
 
 // Whether the entry is newer than `local`: its packed value is greater.
 bool IsNewer(const VersionEntry& entry, const ClientVersion& local);

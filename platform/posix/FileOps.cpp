@@ -54,6 +54,10 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 
 } // namespace
 
+std::string PartialName(const std::string& target) {
+    return StagingName(target, static_cast<unsigned long>(::getpid()), 0);
+}
+
 namespace {
 thread_local int t_lastError = 0;
 } // namespace

@@ -60,7 +60,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
     const std::string target = NativePath(path);
-    const std::string temp = target + ".part";
+    const std::string temp = PartialName(target);
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f)
         return RecordFileError();

@@ -7,6 +7,7 @@
 // exactly the meaning they have for WinINet, also after libcurl had to reconnect,
 // and a file costs no CWD of its own: only a change of directory asks the server.
 #include "platform/FtpClient.h"
+#include "platform/FileOps.h"
 
 #include "platform/Files.h"
 #include "platform/TransferLimits.h"
@@ -458,7 +459,7 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
     if (!d.Ready() || !d.CheckName(remoteName))
         return false;
     const std::string target = NativePath(localPath);
-    const std::string temp = target + ".part";
+    const std::string temp = PartialName(target);
     d.localFile = std::fopen(temp.c_str(), "wb");
     if (!d.localFile) {
         d.Fail(CURLE_WRITE_ERROR, "cannot create " + temp + ": " + std::strerror(errno));

@@ -1,6 +1,7 @@
 // HTTP downloads over libcurl, reporting progress as URLDownloadToFileA's callback
 // does: bytes so far and the announced total, or 0 when the server sent no length.
 #include "platform/HttpDownload.h"
+#include "platform/FileOps.h"
 
 #include "platform/Files.h"
 #include "platform/TransferLimits.h"
@@ -81,7 +82,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
     if (!InitCurlOnce())
         return Fail(error, CURLE_FAILED_INIT, "libcurl could not be initialised");
     const std::string target = NativePath(localPath);
-    const std::string temp = target + ".part";
+    const std::string temp = PartialName(target);
     Transfer t;
     t.progress = progress;
     t.fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

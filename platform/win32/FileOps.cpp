@@ -22,6 +22,10 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 
 } // namespace
 
+std::string PartialName(const std::string& target) {
+    return StageName(target, 0);
+}
+
 namespace {
 thread_local int t_lastError = 0;
 } // namespace

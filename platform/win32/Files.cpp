@@ -51,7 +51,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
-    const std::string temp = path + ".part";
+    const std::string temp = PartialName(path);
     HANDLE file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

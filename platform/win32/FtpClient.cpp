@@ -1,5 +1,6 @@
 // FTP client over WinINet, with the arguments the update road has always used.
 #include "platform/FtpClient.h"
+#include "platform/FileOps.h"
 
 #include "platform/MillisecondClock.h"
 #include "platform/TransferLimits.h"
@@ -227,7 +228,7 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
     Impl& d = *m_impl;
     if (!d.Ready())
         return false;
-    const std::string temp = localPath + ".part";
+    const std::string temp = PartialName(localPath);
     if (!::FtpGetFileA(d.connection, remoteName.c_str(), temp.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
                        reload ? kGetFileFlagsReload : kGetFileFlags, 0)) {
         d.FailLast("FtpGetFile failed");

@@ -1,5 +1,6 @@
 // HTTP downloads with URLDownloadToFileA.
 #include "platform/HttpDownload.h"
+#include "platform/FileOps.h"
 
 #include "platform/win32/BindStatusForwarder.h"
 
@@ -143,7 +144,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
                        DownloadProgress* progress, DownloadError* error) {
     // URL monikers need COM on the calling thread (the HTTP road's own worker).
     const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const std::string temp = localPath + ".part";
+    const std::string temp = PartialName(localPath);
     ::DeleteFileA(temp.c_str());
     BindStatusForwarder callback(progress);
     HRESULT result = ::URLDownloadToFileA(nullptr, url.c_str(), temp.c_str(), 0, &callback);

@@ -99,7 +99,8 @@ TEST_F(HttpRoadTest, MissingFilesOnTheServerFailWithTheirMessages) {
     EXPECT_EQ(ReadFile("a.txt"), "one");
     EXPECT_EQ(window.finishCount, 0);
     EXPECT_FALSE(update.updateDone);
-    EXPECT_TRUE(fs::exists("version.wvd")); // kept after a failure
+    EXPECT_FALSE(fs::exists("version.wvd"));
+    EXPECT_EQ(CountStagingFiles("."), 0) << "the version file's copy is gone after a failure";
     EXPECT_FALSE(fs::exists("list.inf"));
 
     // The archive missing after its list: message 138, the removals are done.

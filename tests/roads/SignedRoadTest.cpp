@@ -121,6 +121,9 @@ TEST_F(SignedRoadTest, ASignedServerInstallsAsBeforeAndKeylessLaunchersSeeNoDiff
                 ADD_FAILURE() << failure.Detail();
             EXPECT_EQ(ReadFile("b.txt"), "bee");
             EXPECT_EQ(ReadFile("data/c.bin"), "sea");
+            // The key's one addition: the newest version it has accepted.
+            EXPECT_EQ(fs::exists("trusted.ver"), run == 2);
+            fs::remove("trusted.ver");
             trees.push_back(GameTree());
             statuses.push_back(window.statusTexts);
         }
@@ -170,7 +173,7 @@ TEST_F(SignedRoadTampering, EveryTamperingFailsTheRoadAndKeepsTheEarlierVersions
          "hash mismatch: b.txt", true},
         {"a file grown by a byte", ftp, Form::Files,
          [](T& t) { WriteFile(t.OnServer("1.00.02/b.txt"), "beee"); },
-         "size mismatch (4 bytes, manifest 3): b.txt", true},
+         "size mismatch (listed 4 bytes, manifest 3): b.txt", true},
         {"a changed byte in list.inf", both, Form::Packed,
          [](T& t) { t.ChangeByte("1.00.02/list.inf", 3); }, "hash mismatch: list.inf", true},
         {"a changed byte in up_list.zip", both, Form::Packed,

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "platform/FileOps.h"
 #include "platform/MessageBox.h"
 #include "platform/TransferLimits.h"
 
@@ -37,6 +38,13 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+int CountStagingFiles(const std::filesystem::path& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        count += platform::IsStagingName(entry.path().filename().string()) ? 1 : 0;
+    return count;
 }
 
 namespace {

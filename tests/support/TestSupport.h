@@ -25,6 +25,9 @@ class TempDirTest : public ::testing::Test {
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
+// How many files below `folder` carry a staging name (what a write or download
+// keeps until its last byte is there).
+int CountStagingFiles(const std::filesystem::path& folder);
 
 // Shortens the transfer limits while it lives, so that a stall test ends within
 // seconds; the defaults come back afterwards.

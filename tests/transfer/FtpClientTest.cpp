@@ -220,18 +220,18 @@ TEST_F(FtpClientTest, GetsFilesAndLeavesNothingBehindWhenTheyAreMissing) {
     EXPECT_FALSE(ftp.GetFile("missing.wvd", "version.wvd", true));
     EXPECT_NE(ftp.ErrorCode(), 0);
     EXPECT_EQ(ReadFile("version.wvd"), version); // the good copy is kept
-    EXPECT_FALSE(fs::exists("version.wvd.part"));
+    EXPECT_EQ(test::CountStagingFiles("."), 0);
 
     EXPECT_FALSE(ftp.GetFile("missing.inf", "fresh.inf", false));
     EXPECT_FALSE(fs::exists("fresh.inf"));
-    EXPECT_FALSE(fs::exists("fresh.inf.part"));
+    EXPECT_EQ(test::CountStagingFiles("."), 0);
 
     // A retrieval the server aborts ("426") half-way fails and leaves no file.
     Put("broken-list.inf", std::string(100000, 'b'));
     EXPECT_FALSE(ftp.GetFile("broken-list.inf", "broken.inf", false));
     EXPECT_NE(ftp.ErrorCode(), 0);
     EXPECT_FALSE(fs::exists("broken.inf"));
-    EXPECT_FALSE(fs::exists("broken.inf.part"));
+    EXPECT_EQ(test::CountStagingFiles("."), 0);
 
     // The connection still serves after the failures.
     ASSERT_TRUE(ftp.SetRemoteDirectory("1.02.07"));
