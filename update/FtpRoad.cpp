@@ -541,11 +541,19 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
         // usable; a server that sends more than it listed is stopped at once.
         if (read == platform::FtpRead::End)
             complete = total >= size;
-        if (read == platform::FtpRead::Failed)
-            result = StepResult::Failure(msgid::kUpdateFailed, FtpDetail("RETR " + remotePath()));
+        // The remote path is asked for only once the file is closed: while it is
+        // open the client answers nothing else, and its error would replace the
+        // transfer's own.
+        if (read == platform::FtpRead::Failed) {
+            const std::string why = m_ftp.ErrorText();
+            m_ftp.CloseFile();
+            result =
+                StepResult::Failure(msgid::kUpdateFailed, "FTP RETR " + remotePath() + ": " + why);
+        }
         if (read != platform::FtpRead::Data)
             break;
         if (total + got > size) {
+            m_ftp.CloseFile();
             result = StepResult::Failure(msgid::kUpdateFailed,
                                          "FTP: " + remotePath() + " sent more than its " +
                                              std::to_string(size) + " listed bytes");
@@ -566,6 +574,7 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
         // to stop. The flag stays set: a second Close then ends the launcher.
         if (m_update.stopRequested) {
             stopped = true;
+            m_ftp.CloseFile();
             result = StepResult::Failure(msgid::kUpdateFailed,
                                          "stopped by the player during " + remotePath());
             break;

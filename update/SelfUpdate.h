@@ -9,6 +9,13 @@ namespace tarnvale {
 // table under waiting names, because the running launcher has them in use:
 // "<launcher>._xe", "veymsg._ll", "qx_zp._ll", "message._tf". The next start
 // puts them in place before any of them is used.
+//
+// The next start trusts these files, so only two writers ever make them, and
+// each only from checked bytes and as the version's last steps: the archive
+// extraction (ArchiveWriteName; with keys the archive was checked against its
+// manifest before anything was extracted) and the copy out of the staging
+// folder (CopyWriteName; with keys every staged file was checked in the same
+// run). No name from the network is ever used as a local path (RoadFiles.h).
 struct WaitingCopy {
     std::string waiting; // for example "message._tf"
     std::string target;  // for example "message.wtf"

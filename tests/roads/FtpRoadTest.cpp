@@ -311,6 +311,11 @@ TEST_F(FtpRoadTest, ShortAndBrokenTransfersFailTheFile) {
         UpdateEngine engine(launcher, update, window, Hooks());
         EXPECT_FALSE(RunFtp(engine));
         EXPECT_EQ(window.statusTexts.back(), Text(msgid::kUpdateFailed));
+        // The cause is the transfer's, with the file's whole remote path.
+        ASSERT_FALSE(window.failures.empty());
+        EXPECT_NE(window.failures.back().Detail().find(std::string("/1.00.01/") + name),
+                  std::string::npos)
+            << window.failures.back().Detail();
         EXPECT_FALSE(fs::exists(std::string("Temp/") + name));
         EXPECT_EQ(Journalled(), std::vector<std::string>{"a-ok.txt"});
         EXPECT_FALSE(fs::exists(name));

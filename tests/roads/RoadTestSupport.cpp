@@ -94,17 +94,17 @@ std::string RoadTest::ConfigVersion(const char* key) const {
     return text.substr(from, text.find_first_of("\r\n", from) - from);
 }
 
-bool RoadTest::RunFtp(UpdateEngine& engine) {
+bool RoadTest::RunFtp(UpdateEngine& engine, const char* versionFile) {
     return engine.StartFtpUpdate("127.0.0.1", s_servers->FtpPort(), s_servers->User().c_str(),
-                                 s_servers->Password().c_str(), "version.wvd");
+                                 s_servers->Password().c_str(), versionFile);
 }
 
 std::string RoadTest::HttpAddress() const {
     return "127.0.0.1:" + std::to_string(s_servers->HttpPort());
 }
 
-RoadOutcome RoadTest::RunHttp(UpdateEngine& engine) {
-    engine.StoreHttpServer(HttpAddress().c_str(), 0, "", "", "version.wvd");
+RoadOutcome RoadTest::RunHttp(UpdateEngine& engine, const char* versionFile) {
+    engine.StoreHttpServer(HttpAddress().c_str(), 0, "", "", versionFile);
     EXPECT_EQ(engine.StartHttpUpdate(), 1);
     engine.JoinHttpWorker();
     return engine.Outcome();

@@ -41,10 +41,11 @@ class RoadTest : public TempDirTest {
     void SetLocalVersion(const char* version);
     std::string ConfigVersion(const char* key = "Version") const;
 
-    // Runs the FTP road to its end against the Unix-listing server.
-    bool RunFtp(UpdateEngine& engine);
+    // Runs the FTP road to its end against the Unix-listing server; the connect
+    // server names `versionFile`.
+    bool RunFtp(UpdateEngine& engine, const char* versionFile = "version.wvd");
     // Runs the HTTP road and waits for its worker.
-    RoadOutcome RunHttp(UpdateEngine& engine);
+    RoadOutcome RunHttp(UpdateEngine& engine, const char* versionFile = "version.wvd");
     std::string HttpAddress() const;
 
     bool Saw(int id) const;

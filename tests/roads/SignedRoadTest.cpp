@@ -7,6 +7,7 @@
 #include "msg/MessageIds.h"
 #include "tools/Signing.h"
 #include "trust/Manifest.h"
+#include "update/SelfUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -68,11 +69,12 @@ class SignedRoadTest : public RoadTest {
         update.listFlags = {};
     }
 
-    bool Run(Road road, std::vector<trust::PublicKey> keys) {
+    bool Run(Road road, std::vector<trust::PublicKey> keys,
+             const char* versionFile = "version.wvd") {
         UpdateEngine engine(launcher, update, window, Hooks(), std::move(keys));
         if (road == Road::Ftp)
-            return RunFtp(engine);
-        return RunHttp(engine) == RoadOutcome::Finished;
+            return RunFtp(engine, versionFile);
+        return RunHttp(engine, versionFile) == RoadOutcome::Finished;
     }
 
     // Every file below the game folder with its bytes, journal and staging
@@ -227,6 +229,29 @@ TEST_F(SignedRoadTampering, EveryTamperingFailsTheRoadAndKeepsTheEarlierVersions
              t.ReSignManifest("1.00.02", manifest, T::Key().secretKey);
          },
          "not in the manifest: b.txt", true},
+        // Every transfer stops at its ceiling: a signature at 256 bytes, a file the
+        // manifest names at the manifest's size.
+        {"a huge version file signature", both, Form::Packed,
+         [](T& t) { WriteFile(t.OnServer("version.wvd.sig"), std::string(1 << 20, 'a')); },
+         "larger than the 256 bytes allowed", false},
+        {"a huge manifest signature", both, Form::Packed,
+         [](T& t) { WriteFile(t.OnServer("1.00.02/manifest.tvs.sig"), std::string(1 << 20, 'a')); },
+         "larger than the 256 bytes allowed", true},
+        {"an archive far larger than its manifest says",
+         {Road::Http},
+         Form::Packed,
+         [](T& t) {
+             WriteFile(t.OnServer("1.00.02/up_list.zip"),
+                       ReadFile(t.OnServer("1.00.02/up_list.zip")) + std::string(8 << 20, 'z'));
+         },
+         "bytes allowed",
+         true},
+        {"an archive listed larger than its manifest says", ftp, Form::Packed,
+         [](T& t) {
+             WriteFile(t.OnServer("1.00.02/up_list.zip"),
+                       ReadFile(t.OnServer("1.00.02/up_list.zip")) + std::string(8 << 20, 'z'));
+         },
+         "size mismatch (listed ", true},
     };
     for (const Tampering& c : cases) {
         for (Road road : c.roads) {
@@ -248,6 +273,8 @@ TEST_F(SignedRoadTampering, EveryTamperingFailsTheRoadAndKeepsTheEarlierVersions
             EXPECT_FALSE(fs::exists("manifest.tvs"));
             EXPECT_FALSE(fs::exists("manifest.tvs.sig"));
             EXPECT_FALSE(fs::exists("version.wvd.sig"));
+            EXPECT_FALSE(fs::exists("version.wvd"));
+            EXPECT_EQ(CountStagingFiles("."), 0);
             if (c.firstVersionInstalled) {
                 EXPECT_EQ(ReadFile("a.txt"), "one");
                 EXPECT_EQ(ConfigVersion(), "1.00.01");
@@ -282,6 +309,117 @@ TEST_F(SignedRoadTampering, ARotatedKeyIsTrustedByLaunchersThatCarryIt) {
         EXPECT_TRUE(Run(road, {Key().publicKey, OtherKey().publicKey}));
         EXPECT_EQ(ReadFile("b.txt"), "bee");
         EXPECT_FALSE(fs::exists("keep.txt"));
+    }
+}
+
+// The connect server's answer travels as plain TCP: the version file's name in
+// it is an attacker's choice. It only chooses what is requested; no local file
+// of that name is deleted, written or left behind, with or without a key.
+TEST_F(SignedRoadTest, AHostileVersionFileNameTouchesNoLocalFile) {
+    const std::string launcherCopy = WaitingCopies()[0].waiting;
+    struct Case {
+        std::string name;
+        bool served; // the server has the genuine signed table under that name
+    };
+    const std::vector<Case> cases = {
+        {"config.ini", false}, {"message._tf", false}, {"message._tf", true},
+        {launcherCopy, false}, {"Temp/b.txt", true},   {"patch.log", false},
+    };
+    for (const Case& c : cases) {
+        for (Road road : {Road::Ftp, Road::Http}) {
+            for (bool keyed : {false, true}) {
+                SCOPED_TRACE(c.name + " over " + RoadName(road) + (keyed ? " with" : " without") +
+                             " a key" + (c.served ? ", served" : ""));
+                Fresh();
+                PublishTwo(Form::Packed);
+                if (c.served) {
+                    fs::create_directories(OnServer(c.name).parent_path());
+                    fs::copy_file(OnServer("version.wvd"), OnServer(c.name));
+                    fs::copy_file(OnServer("version.wvd.sig"), OnServer(c.name + ".sig"));
+                }
+                WriteFile(c.name, "precious");
+                std::vector<trust::PublicKey> keys;
+                if (keyed)
+                    keys.push_back(Operator().publicKey);
+                EXPECT_EQ(Run(road, keys, c.name.c_str()), c.served);
+                EXPECT_EQ(ReadFile(c.name), "precious");
+                EXPECT_EQ(CountStagingFiles("."), 0);
+                EXPECT_EQ(fs::exists("b.txt"), c.served);
+            }
+        }
+    }
+}
+
+// Without a key, the version file and the list are held to their ceilings too.
+TEST_F(SignedRoadTest, AnOversizedVersionFileOrListIsRefusedWithoutAKey) {
+    for (const char* file : {"version.wvd", "1.00.02/list.inf"}) {
+        for (Road road : {Road::Ftp, Road::Http}) {
+            SCOPED_TRACE(std::string(file) + " over " + RoadName(road));
+            Fresh();
+            PublishTwo(Form::Packed, false);
+            WriteFile(OnServer(file), ReadFile(OnServer(file)) + std::string(20 << 20, ' '));
+            EXPECT_FALSE(Run(road, {}));
+            ASSERT_EQ(window.failures.size(), 1u);
+            EXPECT_NE(window.failures[0].Detail().find("bytes allowed"), std::string::npos)
+                << window.failures[0].Detail();
+            EXPECT_EQ(CountStagingFiles("."), 0);
+        }
+    }
+}
+
+// With config.ini lost, an old signed version file (one the operator did sign)
+// replayed by the server would reinstall an older version; a keyed launcher
+// remembers the newest version it accepted and refuses it.
+TEST_F(SignedRoadTest, AnOldSignedVersionFileIsRefusedAfterANewerOne) {
+    for (Road road : {Road::Ftp, Road::Http}) {
+        SCOPED_TRACE(RoadName(road));
+        Fresh();
+        auto sign = [](tools::PatchVersion& v) { v.signingKey = Operator().secretKey; };
+        Publish("1.00.01", {{"a.txt", "one"}}, sign);
+        const std::string oldTable = ReadFile(OnServer("version.wvd"));
+        const std::string oldSignature = ReadFile(OnServer("version.wvd.sig"));
+        Publish("1.00.02", {{"a.txt", "two"}}, sign);
+        ASSERT_TRUE(Run(road, {Operator().publicKey}));
+        EXPECT_EQ(ReadFile("trusted.ver"), "1.00.02\n");
+
+        WriteFile(OnServer("version.wvd"), oldTable);
+        WriteFile(OnServer("version.wvd.sig"), oldSignature);
+        fs::remove("config.ini");
+        update.localVersion = {};
+        window.failures.clear();
+        EXPECT_FALSE(Run(road, {Operator().publicKey}));
+        ASSERT_EQ(window.failures.size(), 1u);
+        EXPECT_NE(window.failures[0].Detail().find("rolled back version file: its newest version "
+                                                   "1.00.01 is older than 1.00.02"),
+                  std::string::npos)
+            << window.failures[0].Detail();
+        EXPECT_EQ(ReadFile("a.txt"), "two");
+        EXPECT_FALSE(fs::exists("config.ini"));
+    }
+}
+
+// A version resumed from the journal: with a key, a staged file is installed
+// only once this run has checked it again (a plain file by its hash where it
+// lies; a packed one, already unpacked, by fetching it again).
+TEST_F(SignedRoadTest, AKeyedLauncherInstallsNoStagedFileUnchecked) {
+    struct Case {
+        Form form;
+        const char* staged;
+        const char* journalled;
+    };
+    for (const Case& c : {Case{Form::Files, "Temp/b.txt", "b.txt"},
+                          Case{Form::CompressedMirror, "Temp/data/c.bin", "data\\c.bin"}}) {
+        for (bool tampered : {true, false}) {
+            SCOPED_TRACE(std::string(c.staged) + (tampered ? " tampered" : " genuine"));
+            Fresh();
+            PublishTwo(c.form);
+            SetLocalVersion("1.00.01");
+            const std::string genuine = c.form == Form::Files ? "bee" : "sea";
+            WriteFile(c.staged, tampered ? "evil" : genuine);
+            WriteFile("patch.log", std::string("V 1.0.2\nF ") + c.journalled + "\n");
+            ASSERT_TRUE(Run(Road::Ftp, {Operator().publicKey}));
+            EXPECT_EQ(ReadFile(std::string(c.staged).substr(5)), genuine);
+        }
     }
 }
 
