@@ -114,26 +114,25 @@ StepResult UpdateEngine::RunHttpRoad() {
 }
 
 StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
-    // Each file of the version comes from its folder, held to `ceiling` bytes,
-    // or with keys to the size its manifest gives.
+    // Every file of the version comes from its folder.
+    const FetchCopy fromFolder = [&](const std::string& item, const std::string& localPath,
+                                     std::uint64_t ceiling) {
+        return DownloadHttp(
+            updateserver::VersionItemUrl(address, version, item.c_str(), platform::TimeGetTime()),
+            localPath, msgid::kUpdateFailed, ceiling);
+    };
+    // A signed server proves the version before anything of it is fetched.
+    if (StepResult loaded = FetchManifest(version, fromFolder); !loaded)
+        return loaded;
+    // The list and the archive: with keys held to the manifest's sizes, else to
+    // `ceiling`; a failure shows `message`.
     auto fetch = [&](const std::string& item, const std::string& localPath, std::uint64_t ceiling,
                      int message) -> StepResult {
         if (StepResult expected = Refuse(m_trust.ExpectedSize(item, ceiling)); !expected)
             return expected;
-        return Shown(DownloadHttp(
-            updateserver::VersionItemUrl(address, version, item.c_str(), platform::TimeGetTime()),
-            localPath, message, ceiling));
+        const StepResult fetched = fromFolder(item, localPath, ceiling);
+        return Shown(fetched ? fetched : StepResult::Failure(message, fetched.Detail()));
     };
-    // A signed server proves the version before anything of it is fetched.
-    if (StepResult loaded = FetchManifest(
-            version,
-            [&](const std::string& item, const std::string& localPath, std::uint64_t ceiling) {
-                return DownloadHttp(updateserver::VersionItemUrl(address, version, item.c_str(),
-                                                                 platform::TimeGetTime()),
-                                    localPath, msgid::kUpdateFailed, ceiling);
-            });
-        !loaded)
-        return loaded;
     if (StepResult listed = fetch(updateserver::kPatchListName, updateserver::kPatchListName,
                                   kMaxListBytes, msgid::kTransferFailed);
         !listed)
