@@ -4,6 +4,7 @@
 #include "msg/MessageIds.h"
 #include "state/MessageBoxes.h"
 #include "update/SelfUpdate.h"
+#include "update/PartialDownload.h"
 #include "update/StagingLeftovers.h"
 
 #include <cstring>
@@ -28,6 +29,7 @@ bool CUpdateApp::InitInstance(const char* commandLine, const char* messageFile) 
     if (!alreadyRunning) {
         CompleteSelfUpdate();
         SweepStagingLeftovers(".");
+        SweepOldPartials(".");
     }
 
     // Loaded before the single-instance test so that its text can be shown.

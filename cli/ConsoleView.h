@@ -37,6 +37,8 @@ class ConsoleView : public LauncherWindow {
     void ShowConnectButton() override;
     bool PumpMessage() override;
     void ReportTransfer(unsigned long long done, unsigned long long total) override;
+    // Prints "resuming at N MB of M MB".
+    void ReportResume(unsigned long long from, unsigned long long total) override;
 
     // Prints how many repeated status lines were left out, if any (piped only).
     void FlushRepeats();

@@ -47,6 +47,9 @@ class LauncherWindow {
     // Bytes of the current file so far and its size (0 when unknown), for views
     // that show speed and time left. The bars remain the primary progress report.
     virtual void ReportTransfer(unsigned long long /*done*/, unsigned long long /*total*/) {}
+    // A download goes on where an earlier try stopped: `from` bytes of `total`
+    // were there already, and the bars start from them.
+    virtual void ReportResume(unsigned long long /*from*/, unsigned long long /*total*/) {}
     // An update road has failed. Its message is already in the status line, as
     // the player sees it; `failure` also says what went wrong in the platform's
     // words. The Windows window shows only the message; the headless launcher

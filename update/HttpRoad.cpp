@@ -9,6 +9,7 @@
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
 #include "update/Installation.h"
+#include "update/PartialDownload.h"
 #include "update/PatchList.h"
 #include "update/RoadFiles.h"
 #include "update/UpdateServer.h"
@@ -51,6 +52,37 @@ StepResult UpdateEngine::DownloadHttp(const std::string& url, const std::string&
     if (fetched)
         return {};
     return StepResult::Failure(message, "HTTP " + url + ": " + error.text);
+}
+
+StepResult UpdateEngine::DownloadHttpResuming(const std::string& url, const std::string& localPath,
+                                              const std::string& version, int message,
+                                              std::uint64_t ceiling) {
+    PartialDownload partial(localPath, version, ceiling);
+    HttpProgressReceiver progress(m_window, ceiling, &partial);
+    platform::DownloadError error;
+    const bool fetched =
+        platform::DownloadUrlResuming(url, partial.Path(), partial.Copy(), &progress, &error);
+    std::uint64_t size = 0;
+    if (progress.Exceeded() ||
+        (fetched && ceiling != 0 && platform::FileSize(partial.Path(), size) && size > ceiling)) {
+        partial.Drop();
+        return StepResult::Failure(message, "HTTP " + url + ": larger than the " +
+                                                std::to_string(ceiling) + " bytes allowed");
+    }
+    // The bytes that came stay for the next try; a refusal by the server (a
+    // missing file) leaves nothing worth keeping.
+    if (!fetched) {
+        if (error.code >= 400 && error.code < 600)
+            partial.Drop();
+        return StepResult::Failure(message, "HTTP " + url + ": " + error.text);
+    }
+    if (!partial.Complete()) {
+        const std::string why = platform::LastFileErrorText();
+        partial.Drop();
+        return StepResult::Failure(message, "cannot put " + platform::NativePath(localPath) +
+                                                " in place: " + why);
+    }
+    return {};
 }
 
 void UpdateEngine::HttpUpdateWorker() {
@@ -153,8 +185,14 @@ StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* ver
     auto fetchArchive = [&]() -> StepResult {
         ShowStatus(msgid::kFetchingFiles);
         platform::MakeDirectory(kStagingFolder);
-        StepResult fetched =
-            fetch(updateserver::kArchiveName, kStagedArchivePath, 0, msgid::kUpdateFailed);
+        // The archive goes on where an earlier try stopped.
+        std::uint64_t ceiling = 0;
+        StepResult fetched = Refuse(m_trust.ExpectedSize(updateserver::kArchiveName, ceiling));
+        if (fetched)
+            fetched = Shown(DownloadHttpResuming(
+                updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
+                                             platform::TimeGetTime()),
+                kStagedArchivePath, version, msgid::kUpdateFailed, ceiling));
         if (fetched)
             fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
         if (!fetched)

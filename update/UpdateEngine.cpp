@@ -1,5 +1,6 @@
 #include "update/UpdateEngine.h"
 
+#include "update/PartialDownload.h"
 #include "update/PathSafety.h"
 
 #include "msg/MessageIds.h"
@@ -48,6 +49,15 @@ bool HttpProgressReceiver::OnDownloadProgress(std::uint64_t done, std::uint64_t 
     m_window.ReportTransfer(done, total);
     m_window.RefreshProgress();
     return true;
+}
+
+void HttpProgressReceiver::OnDownloadResumed(std::uint64_t from, std::uint64_t total) {
+    m_window.ReportResume(from, total);
+}
+
+void HttpProgressReceiver::OnNewCopy(const platform::HttpValidator& copy) {
+    if (m_partial)
+        m_partial->Record(copy);
 }
 
 UpdateEngine::UpdateEngine(LauncherState& launcher, UpdateState& update, LauncherWindow& window,

@@ -18,6 +18,7 @@
 namespace tarnvale {
 
 class LauncherWindow;
+class PartialDownload;
 struct LauncherState;
 
 // What the update roads need from the rest of the launcher. Each piece belongs to
@@ -56,20 +57,26 @@ enum class RoadOutcome {
 // with each report and repaints both bars.
 // A download that announces or delivers more than `ceiling` bytes (0: no
 // ceiling) is stopped at the next report.
+// A resumed download reports from the bytes that were there already; a new copy
+// of a resumable one is recorded in its `partial` before its bytes are written.
 class HttpProgressReceiver : public platform::DownloadProgress {
   public:
-    explicit HttpProgressReceiver(LauncherWindow& window, std::uint64_t ceiling = 0)
-        : m_window(window), m_ceiling(ceiling) {}
+    explicit HttpProgressReceiver(LauncherWindow& window, std::uint64_t ceiling = 0,
+                                  PartialDownload* partial = nullptr)
+        : m_window(window), m_ceiling(ceiling), m_partial(partial) {}
     void OnDownloadStart() override;
     // With a known total the bar shows done x 100 / total; without one it creeps
     // forward one step per report (the bar stops it at its upper end).
     bool OnDownloadProgress(std::uint64_t done, std::uint64_t total) override;
+    void OnDownloadResumed(std::uint64_t from, std::uint64_t total) override;
+    void OnNewCopy(const platform::HttpValidator& copy) override;
     // Whether the download was stopped for passing the ceiling.
     bool Exceeded() const { return m_exceeded; }
 
   private:
     LauncherWindow& m_window;
     std::uint64_t m_ceiling;
+    PartialDownload* m_partial;
     bool m_exceeded = false;
 };
 
@@ -147,6 +154,12 @@ class UpdateEngine {
     // shown.
     StepResult DownloadHttp(const std::string& url, const std::string& localPath, int message,
                             std::uint64_t ceiling);
+    // DownloadHttp for a large file of `version` (the archive): it goes on from
+    // the bytes an earlier try left (PartialDownload), and those bytes are kept
+    // when it fails for the next try.
+    StepResult DownloadHttpResuming(const std::string& url, const std::string& localPath,
+                                    const std::string& version, int message,
+                                    std::uint64_t ceiling);
     // Fetches a small file of the current remote directory (a version file, a
     // list, a manifest or a signature) into `localPath` through the open-and-read
     // calls, which, unlike a whole-file retrieval, can stop at `ceiling` bytes.
