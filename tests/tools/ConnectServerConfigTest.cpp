@@ -1,7 +1,7 @@
 // The reference connect server's configuration file and its choice of answer.
-#include "net/ConnectServer.h"
 #include "net/ConnectServerProtocol.h"
 #include "support/TestSupport.h"
+#include "tools/connectserver/ConfigReader.h"
 
 namespace tarnvale {
 namespace {
