@@ -158,6 +158,8 @@ void Reload(cs::Server& server, const Options& options, std::size_t fileLimit) {
 }
 
 int Serve(const Options& options, cs::Config config) {
+    // Before the port is printed: whoever reads it may signal at once.
+    cs::process::WatchSignals();
     std::string note;
     const std::size_t fileLimit = cs::process::RaiseOpenFileLimit(note);
     FitFileLimit(config, fileLimit);
@@ -173,7 +175,6 @@ int Serve(const Options& options, cs::Config config) {
         (config.bindAddress.empty() ? std::string("every address") : config.bindAddress) + ", " +
         Describe(config) + "; " + note + "; readiness by " + server.ReadinessName());
 
-    cs::process::WatchSignals();
     while (!cs::process::TakeStop()) {
         server.RunOnce(200);
         if (cs::process::TakeReload())
