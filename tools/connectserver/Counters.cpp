@@ -7,11 +7,11 @@ std::string DescribeCounters(const Counters& c, std::size_t connected, std::size
     return "status: " + n(connected) + " connected (at most " + n(capacity) + "), " +
            n(c.accepted) + " accepted; answered " + n(c.partitionLists) + " partition lists, " +
            n(c.upToDate) + " up to date, " + n(c.http) + " HTTP, " + n(c.ftp) + " FTP; closed " +
-           n(c.closedByLauncher) + " by the launcher, " + n(c.closedIdle) + " idle; dropped " +
-           n(c.deadline) + " past the request deadline, " + n(c.evicted) + " evicted, " +
-           n(c.badRequest) + " bad requests, " + n(c.notReading) + " not reading, " +
-           n(c.badProxyHeader) + " bad PROXY headers, " + n(c.errors) + " errors; refused " +
-           n(c.refusedFull) + " when full, " + n(c.refusedPerAddress) +
+           n(c.closedByLauncher) + " by the launcher, " + n(c.reset) + " reset, " +
+           n(c.closedIdle) + " idle; dropped " + n(c.deadline) + " past the request deadline, " +
+           n(c.evicted) + " evicted, " + n(c.badRequest) + " bad requests, " + n(c.notReading) +
+           " not reading, " + n(c.badProxyHeader) + " bad PROXY headers, " + n(c.errors) +
+           " errors; refused " + n(c.refusedFull) + " when full, " + n(c.refusedPerAddress) +
            " over the per-address ceiling";
 }
 

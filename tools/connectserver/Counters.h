@@ -15,6 +15,7 @@ struct Counters {
     std::uint64_t ftp = 0;
     // Connections that ended as they should.
     std::uint64_t closedByLauncher = 0;
+    std::uint64_t reset = 0; // by the launcher's side, without an orderly close
     std::uint64_t closedIdle = 0;
     // Connections the server ended, by cause.
     std::uint64_t deadline = 0;

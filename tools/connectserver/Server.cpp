@@ -285,7 +285,9 @@ bool Server::Read(Connection& connection) {
         const int error = platform::SocketLastError();
         if (error == platform::kWouldBlock)
             return true;
-        Close(connection, &m_counters.errors, "dropped: receive error " + std::to_string(error));
+        // A launcher's machine that goes away (a crash, a cable pulled) resets
+        // the connection; nothing on this side has failed.
+        Close(connection, &m_counters.reset, "reset: receive error " + std::to_string(error));
         return false;
     }
     connection.inLength += static_cast<std::size_t>(n);
