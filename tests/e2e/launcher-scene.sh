@@ -106,6 +106,8 @@ port = $(cat "$SCENE_DIR/http.port")"
 port = 44405
 bind = 127.0.0.1
 answer = $road
+# Closed as soon as the answer has left: the window needs nothing more from it.
+idle_close = 0
 [update]
 $update
 version_file = version.wvd
