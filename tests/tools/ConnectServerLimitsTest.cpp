@@ -79,7 +79,9 @@ class Client {
 
 class ConnectServerLimits : public ::testing::Test {
   protected:
-    void Start(const Config& config) {
+    void Start(Config config) {
+        config.port = 0;
+        config.bindAddress = "127.0.0.1";
         m_server = std::make_unique<Server>(
             config, [this](const std::string& line) { log.push_back(line); });
         std::string error;
