@@ -137,7 +137,9 @@ int Server::WaitLimit(int timeoutMs, Clock::time_point now) const {
                          MillisecondsUntil(m_waiting.front()->since +
                                                std::chrono::milliseconds(limits.requestDeadlineMs),
                                            now));
-    if (!m_finished.empty())
+    // With no idle time, answered connections close in the turn that sends the
+    // last of their answer, so they set no time of their own.
+    if (!m_finished.empty() && limits.idleCloseMs > 0)
         limit = std::min(limit, MillisecondsUntil(m_finished.front()->since +
                                                       std::chrono::milliseconds(limits.idleCloseMs),
                                                   now));
@@ -157,13 +159,15 @@ void Server::Sweep(Clock::time_point now) {
         Close(*m_waiting.front(), &m_counters.deadline,
               "dropped: no request within " + std::to_string(limits.requestDeadlineMs) + " ms");
     const auto idle = std::chrono::milliseconds(limits.idleCloseMs);
-    while (!m_finished.empty() && m_finished.front()->since + idle <= now) {
-        Connection& connection = *m_finished.front();
-        // With no idle time, a connection closes once its answer has left.
+    for (auto it = m_finished.begin(); it != m_finished.end() && (*it)->since + idle <= now;) {
+        Connection& connection = **it++;
+        // With no idle time, a connection closes once its answer has left; one
+        // still sending waits for its next turn.
         if (limits.idleCloseMs == 0 && connection.writing)
-            break;
+            continue;
         Close(connection, &m_counters.closedIdle, "closed: answered and idle");
     }
+}
 }
 
 void Server::Accept(Clock::time_point now) {
@@ -251,13 +255,10 @@ bool Server::MakeRoom(Clock::time_point now) {
 // Counts the connection against `address`; false when that address is at its
 // ceiling.
 bool Server::Count(Connection& connection, const std::string& address) {
-    std::uint32_t& count = m_perAddress[address];
-    if (count >= m_config.limits.perAddress) {
-        if (count == 0)
-            m_perAddress.erase(address);
+    const auto open = m_perAddress.find(address);
+    if (open != m_perAddress.end() && open->second >= m_config.limits.perAddress)
         return false;
-    }
-    ++count;
+    ++m_perAddress[address];
     connection.address = address;
     return true;
 }
