@@ -168,7 +168,6 @@ void Server::Sweep(Clock::time_point now) {
         Close(connection, &m_counters.closedIdle, "closed: answered and idle");
     }
 }
-}
 
 void Server::Accept(Clock::time_point now) {
     for (;;) {
