@@ -197,6 +197,50 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     return o.port > 0;
 }
 
+// Starts the process that holds the idle connections; reports the server's
+// memory with them in `idleKb`.
+pid_t StartIdle(const Options& o, long baseKb, long& idleKb) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t idler = ::fork();
+    if (idler == 0)
+        HoldIdle(o, o.idle, ready[1]);
+    int opened = 0;
+    (void)!::read(ready[0], &opened, sizeof opened);
+    idleKb = ResidentKb(o.serverPid);
+    std::printf("idle connections held: %d; server RSS %ld kB before, %ld kB with them "
+                "(%.0f bytes each)\n",
+                opened, baseKb, idleKb,
+                opened > 0 ? static_cast<double>(idleKb - baseKb) * 1024.0 / opened : 0.0);
+    return idler;
+}
+
+// Prints the answer times; the exit status says whether every launcher was answered.
+int Report(const Options& o, std::vector<long> times, double seconds, long baseKb, long peakKb) {
+    const auto failed = std::count(times.begin(), times.end(), -1L);
+    times.erase(std::remove(times.begin(), times.end(), -1L), times.end());
+    std::sort(times.begin(), times.end());
+    auto pct = [&](double p) {
+        return times.empty()
+                   ? 0.0
+                   : static_cast<double>(times[std::min(
+                         times.size() - 1,
+                         static_cast<std::size_t>(p * static_cast<double>(times.size())))]) /
+                         1000.0;
+    };
+    std::printf("launchers %d (rate %s), answered %zu, failed %ld, in %.2f s\n", o.launchers,
+                o.rate > 0 ? (std::to_string(static_cast<int>(o.rate)) + "/s").c_str()
+                           : "all at once",
+                times.size(), static_cast<long>(failed), seconds);
+    std::printf("answer time ms: p50 %.1f  p90 %.1f  p99 %.1f  max %.1f\n", pct(0.5), pct(0.9),
+                pct(0.99), times.empty() ? 0.0 : static_cast<double>(times.back()) / 1000.0);
+    if (o.serverPid > 0)
+        std::printf("server RSS: %ld kB at start, %ld kB at most while answering\n", baseKb,
+                    peakKb);
+    return failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -207,23 +251,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const long baseKb = ResidentKb(o.serverPid);
-    pid_t idler = -1;
     long idleKb = 0;
-    if (o.idle > 0) {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return 1;
-        idler = ::fork();
-        if (idler == 0)
-            HoldIdle(o, o.idle, ready[1]);
-        int opened = 0;
-        (void)!::read(ready[0], &opened, sizeof opened);
-        idleKb = ResidentKb(o.serverPid);
-        std::printf("idle connections held: %d; server RSS %ld kB before, %ld kB with them "
-                    "(%.0f bytes each)\n",
-                    opened, baseKb, idleKb,
-                    opened > 0 ? static_cast<double>(idleKb - baseKb) * 1024.0 / opened : 0.0);
-    }
+    const pid_t idler = o.idle > 0 ? StartIdle(o, baseKb, idleKb) : -1;
 
     int results[2];
     if (::pipe(results) != 0)
@@ -269,25 +298,5 @@ int main(int argc, char** argv) {
         ::waitpid(idler, nullptr, 0);
     }
 
-    const auto failed = std::count(times.begin(), times.end(), -1L);
-    times.erase(std::remove(times.begin(), times.end(), -1L), times.end());
-    std::sort(times.begin(), times.end());
-    auto pct = [&](double p) {
-        return times.empty()
-                   ? 0.0
-                   : static_cast<double>(times[std::min(
-                         times.size() - 1,
-                         static_cast<std::size_t>(p * static_cast<double>(times.size())))]) /
-                         1000.0;
-    };
-    std::printf("launchers %d (rate %s), answered %zu, failed %ld, in %.2f s\n", o.launchers,
-                o.rate > 0 ? (std::to_string(static_cast<int>(o.rate)) + "/s").c_str()
-                           : "all at once",
-                times.size(), static_cast<long>(failed), seconds);
-    std::printf("answer time ms: p50 %.1f  p90 %.1f  p99 %.1f  max %.1f\n", pct(0.5), pct(0.9),
-                pct(0.99), times.empty() ? 0.0 : static_cast<double>(times.back()) / 1000.0);
-    if (o.serverPid > 0)
-        std::printf("server RSS: %ld kB at start, %ld kB at most while answering\n", baseKb,
-                    std::max(peakKb.load(), idleKb));
-    return failed == 0 ? 0 : 1;
+    return Report(o, std::move(times), seconds, baseKb, std::max(peakKb.load(), idleKb));
 }
