@@ -8,6 +8,7 @@ answers keep coming while one instance reloads and after the other has stopped.
 """
 import os
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -17,6 +18,8 @@ import threading
 import time
 
 tool, cfg_path = sys.argv[1], sys.argv[2]
+# Debian puts it in /usr/sbin, which is not on every user's PATH.
+haproxy_bin = shutil.which("haproxy") or "/usr/sbin/haproxy"
 work = tempfile.mkdtemp(prefix="tarnvale-haproxy-")
 processes = []
 
@@ -137,10 +140,10 @@ try:
     cfg_file = os.path.join(work, "haproxy.cfg")
     with open(cfg_file, "w") as f:
         f.write(cfg)
-    check = subprocess.run(["haproxy", "-c", "-f", cfg_file], capture_output=True, text=True)
+    check = subprocess.run([haproxy_bin, "-c", "-f", cfg_file], capture_output=True, text=True)
     if check.returncode != 0:
         fail("haproxy refuses the documented configuration:\n" + check.stdout + check.stderr)
-    haproxy = subprocess.Popen(["haproxy", "-db", "-f", cfg_file],
+    haproxy = subprocess.Popen([haproxy_bin, "-db", "-f", cfg_file],
                                stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "haproxy.log"), "w"))
     processes.append(haproxy)
 
