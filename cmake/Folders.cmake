@@ -10,7 +10,9 @@
 # target and for everything that links it.
 function(tarnvale_folder_includes target folder)
   set(root ${CMAKE_BINARY_DIR}/folders/${folder})
-  file(MAKE_DIRECTORY ${root})
+  # A folder inside another (tools/connectserver) keeps its whole path.
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
   if(NOT EXISTS ${root}/${folder})
     file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
   endif()

@@ -1,5 +1,5 @@
 // Reads arbitrary text as a tarnvale-connect-server configuration file.
-#include "net/ConnectServer.h"
+#include "tools/connectserver/ConfigReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,12 +1,13 @@
-// tarnvale-connect-server: the connect server an operator runs to test launchers.
+// tarnvale-connect-server: the connect server an operator runs for launchers.
 // It greets every launcher, sends the configured partition list and answers the
-// version report as its configuration file says.
-#include "net/ConnectServer.h"
+// version report as its configuration file says; SIGHUP reloads that file and
+// SIGUSR1 logs the counters.
 #include "net/ConnectServerProtocol.h"
 #include "tools/ToolSupport.h"
+#include "tools/connectserver/ConfigReader.h"
+#include "tools/connectserver/Process.h"
+#include "tools/connectserver/Server.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -15,13 +16,7 @@
 namespace {
 
 using namespace tarnvale;
-
-std::atomic<connectserver::Server*> g_server{nullptr};
-
-extern "C" void OnSignal(int) {
-    if (connectserver::Server* server = g_server.load())
-        server->Stop();
-}
+namespace cs = tarnvale::connectserver;
 
 constexpr char kUsage[] =
     "usage: tarnvale-connect-server [--port N] [--bind ADDRESS] [--check] CONFIG\n"
@@ -30,7 +25,19 @@ constexpr char kUsage[] =
     "  --check         read the configuration, report, and exit\n"
     "  --help          show this help\n"
     "The port listened on is printed on standard output; the log goes to\n"
-    "standard error, one line per connection and answer.\n";
+    "standard error. SIGHUP reads CONFIG again (a file that does not read is\n"
+    "refused and the one in force stays); SIGUSR1 logs the counters.\n";
+
+// Descriptors the process needs besides its connections: standard streams, the
+// listening socket, the readiness queue, and a margin.
+constexpr std::size_t kSpareDescriptors = 32;
+
+struct Options {
+    const char* configPath = nullptr;
+    const char* portText = nullptr;
+    const char* bindAddress = nullptr;
+    bool checkOnly = false;
+};
 
 int Usage(const std::string& problem = std::string()) {
     return tools::PrintUsage(kUsage, false, "tarnvale-connect-server", problem);
@@ -54,81 +61,110 @@ bool ParsePortArgument(const char* text, std::uint16_t& port) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (tools::WantsHelp(argc, argv))
-        return tools::PrintUsage(kUsage, true);
-    const char* configPath = nullptr;
-    const char* portText = nullptr;
-    const char* bindAddress = nullptr;
-    bool checkOnly = false;
+// 0 when the arguments are good, else the exit status.
+int ParseArguments(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg == "--port" || arg == "--bind") && i + 1 >= argc)
             return Usage(arg + " needs a value");
         if (arg == "--port")
-            portText = argv[++i];
+            options.portText = argv[++i];
         else if (arg == "--bind")
-            bindAddress = argv[++i];
+            options.bindAddress = argv[++i];
         else if (arg == "--check")
-            checkOnly = true;
+            options.checkOnly = true;
         else if (arg.size() > 1 && arg[0] == '-')
             return Usage("unknown option " + tools::Printable(arg));
-        else if (configPath != nullptr)
+        else if (options.configPath != nullptr)
             return Usage("one configuration file only, not also " + tools::Printable(arg));
         else
-            configPath = argv[i];
+            options.configPath = argv[i];
     }
-    if (configPath == nullptr)
-        return Usage("which configuration file?");
+    return options.configPath == nullptr ? Usage("which configuration file?") : 0;
+}
 
+// Reads the file and applies the command line over it. The error is printable.
+bool LoadConfig(const Options& options, cs::Config& config, std::string& error) {
     std::string text, why;
-    if (!tools::ReadToolFile(configPath, text, why)) {
-        std::fprintf(stderr, "tarnvale-connect-server: cannot read %s: %s\n", configPath,
-                     why.c_str());
-        return 1;
+    const std::string path = options.configPath;
+    if (!tools::ReadToolFile(path, text, why)) {
+        error = "cannot read " + path + ": " + why;
+        return false;
     }
-    connectserver::Config config;
-    std::string error;
-    if (!connectserver::ParseConfig(text, config, error)) {
+    if (!cs::ParseConfig(text, config, why)) {
         // The file may be anything; its bytes are never echoed raw.
-        std::fprintf(stderr, "tarnvale-connect-server: %s: %s\n", configPath,
-                     tools::Printable(error).c_str());
-        return 1;
+        error = path + ": " + tools::Printable(why);
+        return false;
     }
-    if (portText != nullptr && !ParsePortArgument(portText, config.port)) {
-        std::fprintf(stderr,
-                     "tarnvale-connect-server: --port needs a number from 0 to 65535, "
-                     "not %s\n",
-                     tools::Printable(portText).c_str());
-        return 1;
+    if (options.portText != nullptr && !ParsePortArgument(options.portText, config.port)) {
+        error = "--port needs a number from 0 to 65535, not " + tools::Printable(options.portText);
+        return false;
     }
-    if (bindAddress != nullptr) {
-        if (!connectserver::IsDottedIpv4(bindAddress)) {
-            std::fprintf(stderr,
-                         "tarnvale-connect-server: --bind needs a dotted IPv4 address, not %s\n",
-                         tools::Printable(bindAddress).c_str());
-            return 1;
+    if (options.bindAddress != nullptr) {
+        if (!cs::IsDottedIpv4(options.bindAddress)) {
+            error =
+                "--bind needs a dotted IPv4 address, not " + tools::Printable(options.bindAddress);
+            return false;
         }
-        config.bindAddress = bindAddress;
+        config.bindAddress = options.bindAddress;
     }
-    if (checkOnly) {
-        std::printf("%s: configuration is valid (answer %s)\n", configPath,
-                    connectserver::AnswerName(config.answer));
-        if (config.answer != connectserver::Answer::Ftp &&
-            config.answer != connectserver::Answer::UpToDate)
-            std::printf(
-                "HTTP updates: %s\n",
-                connectserver::DescribeUpdateTarget(config, proto::kHttpUpdateInfo).c_str());
-        if (config.answer != connectserver::Answer::Http &&
-            config.answer != connectserver::Answer::UpToDate)
-            std::printf("FTP updates: %s\n",
-                        connectserver::DescribeUpdateTarget(config, proto::kFtpUpdateInfo).c_str());
-        return 0;
-    }
+    return true;
+}
 
-    connectserver::Server server(config, Log);
+int Check(const Options& options, const cs::Config& config) {
+    std::printf("%s: configuration is valid (answer %s)\n", options.configPath,
+                cs::AnswerName(config.answer));
+    if (config.answer != cs::Answer::Ftp && config.answer != cs::Answer::UpToDate)
+        std::printf("HTTP updates: %s\n",
+                    cs::DescribeUpdateTarget(config, proto::kHttpUpdateInfo).c_str());
+    if (config.answer != cs::Answer::Http && config.answer != cs::Answer::UpToDate)
+        std::printf("FTP updates: %s\n",
+                    cs::DescribeUpdateTarget(config, proto::kFtpUpdateInfo).c_str());
+    return 0;
+}
+
+// Keeps the connection table within the descriptors the process may open.
+void FitFileLimit(cs::Config& config, std::size_t fileLimit) {
+    std::size_t& most = config.limits.maxConnections;
+    if (fileLimit == 0 || most + kSpareDescriptors <= fileLimit)
+        return;
+    const std::size_t fits = fileLimit > kSpareDescriptors ? fileLimit - kSpareDescriptors : 1;
+    Log("max_connections " + std::to_string(most) +
+        " is more than the open-file limit allows: at most " + std::to_string(fits) +
+        " launchers at once");
+    most = fits;
+}
+
+std::string Describe(const cs::Config& config) {
+    return "answer " + std::string(cs::AnswerName(config.answer)) + ", at most " +
+           std::to_string(config.limits.maxConnections) + " launchers, " +
+           std::to_string(config.limits.perAddress) + " per address, PROXY header " +
+           (config.limits.proxyProtocol ? "expected" : "not expected");
+}
+
+void Reload(cs::Server& server, const Options& options, std::size_t fileLimit) {
+    cs::Config config;
+    std::string error;
+    if (!LoadConfig(options, config, error)) {
+        Log("reload refused, the configuration in force stays: " + error);
+        return;
+    }
+    FitFileLimit(config, fileLimit);
+    const cs::Config& old = server.CurrentConfig();
+    if (config.port != old.port || config.bindAddress != old.bindAddress)
+        Log("reload: a new port or bind address takes effect at the next start");
+    Log("reloaded " + std::string(options.configPath) + ": " + Describe(config));
+    server.Reconfigure(config);
+}
+
+int Serve(const Options& options, cs::Config config) {
+    // Before the port is printed: whoever reads it may signal at once.
+    cs::process::WatchSignals();
+    std::string note;
+    const std::size_t fileLimit = cs::process::RaiseOpenFileLimit(note);
+    FitFileLimit(config, fileLimit);
+    cs::Server server(config, Log);
+    std::string error;
     if (!server.Listen(error)) {
         std::fprintf(stderr, "tarnvale-connect-server: %s\n", error.c_str());
         return 1;
@@ -136,14 +172,35 @@ int main(int argc, char** argv) {
     std::printf("%u\n", static_cast<unsigned>(server.Port()));
     std::fflush(stdout);
     Log("listening on port " + std::to_string(server.Port()) + " of " +
-        (config.bindAddress.empty() ? std::string("every address") : config.bindAddress) +
-        ", answer " + connectserver::AnswerName(config.answer));
+        (config.bindAddress.empty() ? std::string("every address") : config.bindAddress) + ", " +
+        Describe(config) + "; " + note + "; readiness by " + server.ReadinessName());
 
-    g_server = &server;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    server.Run();
-    g_server = nullptr;
+    while (!cs::process::TakeStop()) {
+        server.RunOnce(200);
+        if (cs::process::TakeReload())
+            Reload(server, options, fileLimit);
+        if (cs::process::TakeStatusRequest())
+            server.RequestStatus();
+    }
+    server.RequestStatus();
+    server.RunOnce(0);
     Log("stopped");
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (tools::WantsHelp(argc, argv))
+        return tools::PrintUsage(kUsage, true);
+    Options options;
+    if (const int status = ParseArguments(argc, argv, options); status != 0)
+        return status;
+    cs::Config config;
+    std::string error;
+    if (!LoadConfig(options, config, error)) {
+        std::fprintf(stderr, "tarnvale-connect-server: %s\n", error.c_str());
+        return 1;
+    }
+    return options.checkOnly ? Check(options, config) : Serve(options, std::move(config));
 }

@@ -6,6 +6,7 @@
 #   scene_start BIN              game folder at 1.0.0, update servers with 1.0.1
 #                                and 1.0.2 (slowed down, so the update can be watched)
 #   scene_connect_server ROAD    the reference connect server on 127.0.0.1:44405,
+#                                its log in SCENE_CONNECT_LOG,
 #                                sending launchers to the http or ftp server
 #   scene_launcher               starts the launcher from the game folder (TV_PID)
 #   scene_stop                   stops what scene_start started
@@ -106,6 +107,8 @@ port = $(cat "$SCENE_DIR/http.port")"
 port = 44405
 bind = 127.0.0.1
 answer = $road
+# Closed as soon as the answer has left: the window needs nothing more from it.
+idle_close = 0
 [update]
 $update
 version_file = version.wvd
@@ -126,6 +129,7 @@ CONF
   tv_wine_start "$SCENE_BIN/tarnvale-connect-server.exe" "$(tv_wine_path "$SCENE_DIR/connect.conf")"
   SCENE_CONNECT_PID=$TV_PID
   log=$TV_GUI_DIR/wine-$(cat "$TV_GUI_DIR/counter").log
+  SCENE_CONNECT_LOG=$log
   for i in $(seq 100); do
     grep -q "listening on port 44405" "$log" 2>/dev/null && return 0
     tv__alive "$SCENE_CONNECT_PID" || break

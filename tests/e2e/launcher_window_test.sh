@@ -60,6 +60,10 @@ for _ in $(seq 40); do
   sleep 0.5
 done
 scene_version_is 1.00.02 || fail "the update did not finish: $(scene_version)"
+# The connect server closed the connection once its answer had left; the window
+# went on with the update regardless.
+grep -q "closed: answered and idle" "$SCENE_CONNECT_LOG" ||
+  fail "the connect server did not close the answered connection: $(cat "$SCENE_CONNECT_LOG")"
 declare -A total_widths file_widths statuses
 look_at_progress() { # shot: what the bars and the status line show in it
   scene_is_progress_view "$1" "$wid" || return 0

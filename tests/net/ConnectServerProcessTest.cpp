@@ -3,13 +3,16 @@
 // its log on standard error.
 #include "NetTestSupport.h"
 #include "net/ConnectServerDispatcher.h"
+#include "net/ConnectServerProtocol.h"
 #include "support/TestSupport.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -40,6 +43,7 @@ class ServerProcess {
             m_port = static_cast<std::uint16_t>(port);
     }
     ~ServerProcess() { Stop(); }
+    void Signal(int signal) { ::kill(m_pid, signal); }
     std::uint16_t Port() const { return m_port; }
     // Ends the server as an operator does; returns its exit status.
     int Stop() {
@@ -113,6 +117,72 @@ TEST_F(ServerCommand, LauncherClientGetsPartitionsAndTheAnswer) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find("disconnected"), std::string::npos) << log;
+}
+
+// Waits until the server's log holds `text`.
+bool LogShows(const std::string& text) {
+    for (int i = 0; i < 100; ++i) {
+        if (test::ReadFile("server.log").find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// Connects as a launcher, waits for the Welcome and, when `ask`, sends the two
+// requests; returns the connection.
+platform::SocketHandle Launcher(std::uint16_t port) {
+    const platform::SocketHandle s = platform::SocketCreateStream();
+    EXPECT_EQ(platform::SocketConnect(s, platform::SocketInetAddr("127.0.0.1"), port), 0);
+    return s;
+}
+
+// Sends the launcher's requests and reads until the answer to the version report
+// has come; returns its type, or -1.
+int AnswerType(platform::SocketHandle s) {
+    const test::Bytes requests = {0xC1, 0x03, 0x09, 0xC1, 0x06, 0x04, 1, 0, 0};
+    platform::SocketSend(s, requests.data(), static_cast<int>(requests.size()));
+    test::Bytes got;
+    while (got.size() < 4 + 504 + 3) {
+        std::vector<platform::PollEntry> entries(1);
+        entries[0].socket = s;
+        entries[0].wantRead = true;
+        std::uint8_t buffer[1024];
+        if (platform::SocketPoll(entries, 5000) <= 0)
+            return -1;
+        const int n = platform::SocketRecv(s, buffer, sizeof buffer);
+        if (n <= 0)
+            return -1;
+        got.insert(got.end(), buffer, buffer + n);
+    }
+    platform::SocketClose(s);
+    return got[4 + 504 + 2];
+}
+
+TEST_F(ServerCommand, HangUpReloadsAGoodFileRefusesABadOneAndKeepsConnections) {
+    test::WriteFile("connect.conf", "[server]\nanswer = up-to-date\n");
+    ServerProcess server((Dir() / "connect.conf").string());
+    ASSERT_NE(server.Port(), 0);
+    const platform::SocketHandle early = Launcher(server.Port());
+
+    test::WriteFile("connect.conf", "[server]\nanswer = http\n[update]\naddress = 127.0.0.1\n"
+                                    "port = 8080\nversion_file = version.wvd\n");
+    server.Signal(SIGHUP);
+    ASSERT_TRUE(LogShows("reloaded ")) << test::ReadFile("server.log");
+    EXPECT_EQ(AnswerType(early), proto::kHttpUpdateInfo) << "opened before, answered after";
+
+    test::WriteFile("connect.conf", "[server]\nanswer = sometimes\n");
+    server.Signal(SIGHUP);
+    ASSERT_TRUE(LogShows("reload refused, the configuration in force stays: "))
+        << test::ReadFile("server.log");
+    EXPECT_TRUE(LogShows("connect.conf: line 2: answer must be"));
+    EXPECT_EQ(AnswerType(Launcher(server.Port())), proto::kHttpUpdateInfo);
+
+    server.Signal(SIGUSR1);
+    EXPECT_TRUE(LogShows(" 2 accepted; answered 2 partition lists, 0 up to date, 2 HTTP"))
+        << test::ReadFile("server.log");
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_TRUE(LogShows("open-file limit: ")) << "the figure the server got is logged";
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "net/ConnectServer.h"
 #include "net/UpdateRoads.h"
 #include "platform/MessageQueue.h"
 #include "platform/Sockets.h"
+#include "tools/connectserver/Server.h"
 
 #include <cstdint>
 #include <functional>

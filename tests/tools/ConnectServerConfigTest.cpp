@@ -1,7 +1,7 @@
 // The reference connect server's configuration file and its choice of answer.
-#include "net/ConnectServer.h"
 #include "net/ConnectServerProtocol.h"
 #include "support/TestSupport.h"
+#include "tools/connectserver/ConfigReader.h"
 
 namespace tarnvale {
 namespace {
@@ -72,6 +72,15 @@ TEST(ConnectServerConfig, MistakesAreReportedWithTheirLine) {
         {"[server]\ncurrent_version = 1.2\n", "current_version must be"},
         {"[server]\ncurrent_version = 1.2.300\n", "current_version must be"},
         {"[partition 1]\nname = \"bad \\q\"\n", "unknown escape"},
+        {"[server]\nmax_connections = 0\n", "line 2: max_connections must be"},
+        {"[server]\nmax_per_address = many\n", "line 2: max_per_address must be"},
+        {"[server]\nrequest_deadline = 0\n", "request_deadline must be seconds, more than 0"},
+        {"[server]\nrequest_deadline = 1.2345\n", "request_deadline must be"},
+        {"[server]\nidle_close = -1\n", "idle_close must be seconds"},
+        {"[server]\nidle_close = 86401\n", "idle_close must be seconds"},
+        {"[server]\nstatus_interval = 1.\n", "status_interval must be"},
+        {"[server]\nproxy_protocol = v2\n", "proxy_protocol must be yes or no"},
+        {"[server]\nlog_connections = 1\n", "log_connections must be yes or no"},
     };
     for (const Case& c : cases) {
         Config config;
@@ -79,6 +88,29 @@ TEST(ConnectServerConfig, MistakesAreReportedWithTheirLine) {
         EXPECT_FALSE(connectserver::ParseConfig(c.text, config, error)) << c.text;
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.text << " gave: " << error;
     }
+}
+
+TEST(ConnectServerConfig, LimitsHaveGenerousDefaultsAndTakeSeconds) {
+    Config config;
+    std::string error;
+    ASSERT_TRUE(connectserver::ParseConfig("[server]\n", config, error)) << error;
+    EXPECT_GE(config.limits.maxConnections, 20000u);
+    EXPECT_GE(config.limits.perAddress, 1000u);
+    EXPECT_EQ(config.limits.requestDeadlineMs, 5000);
+    EXPECT_FALSE(config.limits.proxyProtocol);
+    ASSERT_TRUE(connectserver::ParseConfig("[server]\nmax_connections = 50000\n"
+                                           "max_per_address = 7\nrequest_deadline = 0.25\n"
+                                           "idle_close = 0\nstatus_interval = 2.5\n"
+                                           "proxy_protocol = yes\nlog_connections = off\n",
+                                           config, error))
+        << error;
+    EXPECT_EQ(config.limits.maxConnections, 50000u);
+    EXPECT_EQ(config.limits.perAddress, 7u);
+    EXPECT_EQ(config.limits.requestDeadlineMs, 250);
+    EXPECT_EQ(config.limits.idleCloseMs, 0);
+    EXPECT_EQ(config.limits.statusIntervalMs, 2500);
+    EXPECT_TRUE(config.limits.proxyProtocol);
+    EXPECT_FALSE(config.limits.logConnections);
 }
 
 TEST(ConnectServerConfig, AutoAnswersByVersionAndRequestedRoad) {
