@@ -24,12 +24,15 @@ export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
 free_port() {
   /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
-wait_port() { # port, log
+# listening PORT PID: waits until PORT accepts connections (0), or PID has ended
+# (1): the port was taken after free_port chose it, and the server gave up.
+listening() {
   for _ in $(seq 100); do
     (exec 3<> "/dev/tcp/127.0.0.1/$1") 2> /dev/null && return 0
+    kill -0 "$2" 2> /dev/null || return 1
     sleep 0.1
   done
-  cat "$2"; fail "$server does not listen on $1"
+  cat "$work/server.log"; fail "$server does not listen on $1"
 }
 
 # The root: over FTP a file-by-file version before a packed one, over HTTP two
@@ -51,11 +54,13 @@ fi
 "$bin/tarnvale-patch" add "$root" 1.0.2 "$src/2" > /dev/null || fail "publishing"
 "$bin/tarnvale-patch" check "$root" --road $road > /dev/null || fail "check --road $road"
 
-port=$(free_port)
-if [ "$server" = nginx ]; then
-  sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e "s|root /srv/tarnvale-update;|root $root;|" \
-    "$top/docs/servers/nginx-tarnvale-update.conf" > "$work/site.conf"
-  cat > "$work/nginx.conf" <<CONF
+# start_server PORT: the server from its docs file, listening on PORT.
+start_server() {
+  port=$1
+  if [ "$server" = nginx ]; then
+    sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e "s|root /srv/tarnvale-update;|root $root;|" \
+      "$top/docs/servers/nginx-tarnvale-update.conf" > "$work/site.conf"
+    cat > "$work/nginx.conf" <<CONF
 daemon off;
 pid $work/nginx.pid;
 events { worker_connections 64; }
@@ -66,22 +71,27 @@ http {
   include $work/site.conf;
 }
 CONF
-  /usr/sbin/nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" > "$work/server.log" 2>&1 &
-  pids+=($!)
-  http_port=$port
-else
-  pasv=$(free_port)
-  mkdir -p "$work/empty"
-  sed -e "s|^listen_port=21$|listen_port=$port|" -e "s|^anon_root=.*|anon_root=$root|" \
-    -e "s|^pasv_min_port=.*|pasv_min_port=$pasv|" -e "s|^pasv_max_port=.*|pasv_max_port=$((pasv + 10))|" \
-    -e "s|^secure_chroot_dir=.*|secure_chroot_dir=$work/empty|" \
-    -e "s|^xferlog_enable=.*|xferlog_enable=NO|" \
-    "$top/docs/servers/vsftpd-tarnvale-update.conf" > "$work/vsftpd.conf"
-  /usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/server.log" 2>&1 &
-  pids+=($!)
-  ftp_port=$port user=anonymous password=guest
-fi
-wait_port "$port" "$work/server.log"
+    /usr/sbin/nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" > "$work/server.log" 2>&1 &
+    pids+=($!)
+    http_port=$port
+  else
+    pasv=$(free_port)
+    mkdir -p "$work/empty"
+    sed -e "s|^listen_port=21$|listen_port=$port|" -e "s|^anon_root=.*|anon_root=$root|" \
+      -e "s|^pasv_min_port=.*|pasv_min_port=$pasv|" -e "s|^pasv_max_port=.*|pasv_max_port=$((pasv + 10))|" \
+      -e "s|^secure_chroot_dir=.*|secure_chroot_dir=$work/empty|" \
+      -e "s|^xferlog_enable=.*|xferlog_enable=NO|" \
+      "$top/docs/servers/vsftpd-tarnvale-update.conf" > "$work/vsftpd.conf"
+    /usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/server.log" 2>&1 &
+    pids+=($!)
+    ftp_port=$port user=anonymous password=guest
+  fi
+}
+for attempt in 1 2 3; do
+  start_server "$(free_port)"
+  listening "$port" "${pids[-1]}" && break
+  [ $attempt -lt 3 ] || { cat "$work/server.log"; fail "$server did not start"; }
+done
 
 . "$top/tests/e2e/connect-config.sh"
 connect_config $road > "$work/connect.conf"
