@@ -44,7 +44,9 @@ bool CheckListText(const std::string& text, const std::string& shown, const char
 }
 
 // The removals as the list writes them: in the players' code page, "\"-separated.
-bool ConvertRemovals(const std::vector<std::string>& paths, unsigned codePage,
+// A folder's trailing separator is dropped; a file's is refused, since launchers
+// delete only files with it and the entry would do nothing.
+bool ConvertRemovals(const std::vector<std::string>& paths, bool folders, unsigned codePage,
                      std::vector<std::string>& out, std::string& error) {
     out.clear();
     for (const std::string& path : paths) {
@@ -55,11 +57,90 @@ bool ConvertRemovals(const std::vector<std::string>& paths, unsigned codePage,
             return false;
         }
         std::replace(converted.begin(), converted.end(), '/', '\\');
+        if (!converted.empty() && converted.back() == '\\') {
+            if (!folders) {
+                const std::string folder = Printable(path.substr(0, path.size() - 1));
+                error = "--remove " + Printable(path) +
+                        " names a folder, and launchers delete only files with --remove; use "
+                        "--remove-dir " +
+                        folder + " (it removes the folder once empty, so remove its files too)";
+                return false;
+            }
+            while (converted.size() > 1 && converted.back() == '\\')
+                converted.pop_back();
+        }
         if (!CheckListText(converted, path, "removal", true, error))
             return false;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            if (NamesEqual(out[i], converted)) {
+                error = (folders ? "--remove-dir " : "--remove ") + Printable(path) +
+                        " is given twice (also as " + Printable(paths[i]) + ")";
+                return false;
+            }
+        }
         out.push_back(converted);
     }
     return true;
+}
+
+bool IsBelow(const std::string& listPath, const std::string& folder) {
+    return listPath.size() > folder.size() && listPath[folder.size()] == '\\' &&
+           NamesEqual(std::string_view(listPath).substr(0, folder.size()), folder);
+}
+
+// Launchers delete before they unpack a version: a removal of something the
+// version itself brings would do nothing, and a folder it fills is never empty.
+bool CheckRemovals(const PatchVersion& version, const SourceTree& tree,
+                   const std::vector<std::string>& removeFiles,
+                   const std::vector<std::string>& removeFolders, std::string& error) {
+    for (std::size_t i = 0; i < removeFiles.size(); ++i) {
+        const std::string shown = Printable(version.removeFiles[i]);
+        for (const std::string& folder : removeFolders) {
+            if (NamesEqual(folder, removeFiles[i])) {
+                error = shown + " is given both to --remove and to --remove-dir; keep the one "
+                                "that names what it is";
+                return false;
+            }
+        }
+        for (const SourceEntry& file : tree.files) {
+            if (NamesEqual(file.listPath, removeFiles[i])) {
+                error = "--remove " + shown +
+                        ": the version ships that file itself, and launchers delete before they "
+                        "unpack, so players would keep the shipped copy; drop one of the two";
+                return false;
+            }
+        }
+        for (const SourceEntry& folder : tree.folders) {
+            if (NamesEqual(folder.listPath, removeFiles[i])) {
+                error = "--remove " + shown +
+                        " is a folder the version ships; launchers delete "
+                        "only files with --remove";
+                return false;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < removeFolders.size(); ++i) {
+        for (const SourceEntry& file : tree.files) {
+            if (IsBelow(file.listPath, removeFolders[i]) ||
+                NamesEqual(file.listPath, removeFolders[i])) {
+                error = "--remove-dir " + Printable(version.removeFolders[i]) +
+                        ": the version ships " + Printable(file.shown) +
+                        " there, so the folder is not empty and stays";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Folders are removed in list order, each only when empty: a folder inside
+// another goes first, so the deepest go first.
+void DeepestFirst(std::vector<std::string>& folders) {
+    const auto depth = [](const std::string& path) {
+        return std::count(path.begin(), path.end(), '\\');
+    };
+    std::stable_sort(folders.begin(), folders.end(),
+                     [&](const auto& a, const auto& b) { return depth(a) > depth(b); });
 }
 
 // Launchers list at most kMaxRemoteListing files of one server folder (list.inf,
@@ -123,27 +204,8 @@ bool CheckConfigIni(const PatchVersion& version, const ClientVersion& value, con
         error = "cannot read " + Printable(config->shown) + ": " + why;
         return false;
     }
-    const char* const key = version.testServer ? kConfigTestVersionKey : kConfigVersionKey;
-    const std::string where = Printable(config->shown) + " [" + kConfigSection + "] " + key;
-    const std::string text = ini::ReadProfileString(bytes, kConfigSection, key, "", 256);
-    ClientVersion named;
-    if (text.empty()) {
-        error = where + " is missing: the launcher would record version 0.0.0";
-        return false;
-    }
-    if (text.size() > kConfigValueBuffer - 1 || !IsPublishableVersionName(text, named)) {
-        error = where + " is \"" + Printable(text) +
-                "\", not a version launchers read (three numbers 0 to 255, at most " +
-                std::to_string(kConfigValueBuffer - 1) + " characters, e.g. " +
-                FormatConfigForm(value) + ")";
-        return false;
-    }
-    if (!(named == value)) {
-        error = where + " names version " + text + ", not " + version.name +
-                ": players would record the wrong version";
-        return false;
-    }
-    return true;
+    return CheckConfigVersion(bytes, Printable(config->shown), version.testServer, version.name,
+                              value, error);
 }
 
 // Whether `inner` is `outer` or lies below it, after resolving links and "..".
@@ -384,9 +446,11 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
     if (!CollectSourceTree(version.source, version.codePage, tree, error))
         return false;
     std::vector<std::string> removeFiles, removeFolders;
-    if (!ConvertRemovals(version.removeFiles, version.codePage, removeFiles, error) ||
-        !ConvertRemovals(version.removeFolders, version.codePage, removeFolders, error))
+    if (!ConvertRemovals(version.removeFiles, false, version.codePage, removeFiles, error) ||
+        !ConvertRemovals(version.removeFolders, true, version.codePage, removeFolders, error) ||
+        !CheckRemovals(version, tree, removeFiles, removeFolders, error))
         return false;
+    DeepestFirst(removeFolders);
     for (const SourceEntry& folder : tree.folders)
         if (!CheckListText(folder.listPath, folder.shown, "folder", version.packed, error))
             return false;

@@ -1,6 +1,8 @@
 #include "tools/PublishedVersions.h"
 
 #include "platform/Names.h"
+#include "tools/ToolSupport.h"
+#include "update/ConfigIni.h"
 #include "update/PatchList.h"
 #include "update/UpdateState.h"
 #include "update/VersionConfig.h"
@@ -68,6 +70,31 @@ bool CheckNewVersion(const std::string& versions, const std::string& shownPath,
                     "; launchers install only versions newer than their own";
             return false;
         }
+    }
+    return true;
+}
+
+bool CheckConfigVersion(const std::string& config, const std::string& shown, bool testServer,
+                        std::string_view name, const ClientVersion& value, std::string& error) {
+    const char* const key = testServer ? kConfigTestVersionKey : kConfigVersionKey;
+    const std::string where = shown + " [" + kConfigSection + "] " + key;
+    const std::string text = ini::ReadProfileString(config, kConfigSection, key, "", 256);
+    ClientVersion named;
+    if (text.empty()) {
+        error = where + " is missing: the launcher would record version 0.0.0";
+        return false;
+    }
+    if (text.size() > kConfigValueBuffer - 1 || !IsPublishableVersionName(text, named)) {
+        error = where + " is \"" + Printable(text) +
+                "\", not a version launchers read (three numbers 0 to 255, at most " +
+                std::to_string(kConfigValueBuffer - 1) + " characters, e.g. " +
+                FormatConfigForm(value) + ")";
+        return false;
+    }
+    if (!(named == value)) {
+        error = where + " names version " + text + ", not " + std::string(name) +
+                ": players would record the wrong version";
+        return false;
     }
     return true;
 }

@@ -19,6 +19,12 @@ bool IsPublishableVersionName(std::string_view name, ClientVersion& value);
 bool CheckNewVersion(const std::string& versions, const std::string& shownPath,
                      std::string_view name, const ClientVersion& value, std::string& error);
 
+// Checks that the config.ini whose bytes are `config` (shown as `shown`) records
+// version `name` (`value`) as launchers read it: in [LOGIN] Version, or
+// TestVersion for a test-server version, in a form launchers read.
+bool CheckConfigVersion(const std::string& config, const std::string& shown, bool testServer,
+                        std::string_view name, const ClientVersion& value, std::string& error);
+
 // The version file with `name` appended as one more line.
 std::string AppendVersion(std::string versions, std::string_view name);
 

@@ -179,6 +179,12 @@ bool ReadPublicKey(const std::string& textOrPath, trust::PublicKey& key, std::st
                 "\" is neither a public key of 64 hex digits nor a readable file (" + why + ")";
         return false;
     }
+    if (trust::SecretKey secret{}; trust::FromHex(Trimmed(text), secret)) {
+        error = textOrPath + " holds a secret key; give its public key, the " + textOrPath +
+                ".pub file that keygen wrote beside it (the secret key belongs on the signing "
+                "machine only)";
+        return false;
+    }
     if (!trust::FromHex(Trimmed(text), key)) {
         error = textOrPath + " does not hold a public key of 64 hex digits";
         return false;

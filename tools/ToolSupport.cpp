@@ -131,4 +131,11 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
+std::string Counted(std::size_t count, std::string_view noun) {
+    std::string text = std::to_string(count) + " " + std::string(noun);
+    if (count != 1)
+        text += 's';
+    return text;
+}
+
 } // namespace tarnvale::tools

@@ -33,4 +33,7 @@ bool ReadToolFile(const std::filesystem::path& path, std::string& contents, std:
 // garble a terminal or a log while operators' UTF-8 names still read as written.
 std::string Printable(std::string_view text);
 
+// "1 version", "2 versions": a count with its noun, plural when it is not one.
+std::string Counted(std::size_t count, std::string_view noun);
+
 } // namespace tarnvale::tools

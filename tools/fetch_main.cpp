@@ -29,7 +29,10 @@ class ConsoleProgress : public DownloadProgress {
     explicit ConsoleProgress(bool quiet) : m_quiet(quiet) {}
     bool OnDownloadProgress(std::uint64_t done, std::uint64_t total) override {
         const auto now = std::chrono::steady_clock::now();
-        if (m_quiet || (now - m_last < std::chrono::milliseconds(100) && done != total))
+        // Nothing until the first byte: a refused request (a 404 with its error
+        // page's size announced) shows only its error.
+        if (m_quiet || done == 0 ||
+            (now - m_last < std::chrono::milliseconds(100) && done != total))
             return true;
         m_last = now;
         if (total)

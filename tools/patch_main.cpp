@@ -5,11 +5,14 @@
 //   tarnvale-patch keygen KEYFILE
 //   tarnvale-patch sign ROOT --sign KEYFILE [--version-file NAME]
 //   tarnvale-patch verify ROOT --key PUBLIC [--key PUBLIC] [--version-file NAME]
+//   tarnvale-patch check ROOT --road http|ftp [--version-file NAME]
 //
 // init makes ROOT an update server root; add publishes version VERSION (its
 // directory, "list.inf" and its files or "up_list.zip") under ROOT and appends it
-// to ROOT's version file. keygen, sign and verify serve signed update servers.
+// to ROOT's version file. keygen, sign and verify serve signed update servers;
+// check walks a whole root as the launchers of one road do.
 #include "tools/PatchBuilder.h"
+#include "tools/RoadCheck.h"
 #include "tools/Signing.h"
 #include "tools/ToolSupport.h"
 
@@ -28,6 +31,7 @@ constexpr char kUsage[] =
     "       tarnvale-patch keygen KEYFILE\n"
     "       tarnvale-patch sign ROOT --sign KEYFILE [--version-file NAME]\n"
     "       tarnvale-patch verify ROOT --key PUBLIC [--key PUBLIC] [--version-file NAME]\n"
+    "       tarnvale-patch check ROOT --road http|ftp [--version-file NAME]\n"
     "init makes ROOT (created if needed) an update server root with an empty version\n"
     "file; add publishes VERSION (three numbers 0 to 255, e.g. 1.02.07) from the\n"
     "folder SOURCE, laid out as in the game folder, into ROOT.\n"
@@ -35,16 +39,19 @@ constexpr char kUsage[] =
     "off the update server) and its public key to KEYFILE.pub. sign signs every\n"
     "published version of ROOT and its version file anew with KEYFILE; verify checks\n"
     "ROOT as launchers built with the public key (64 hex digits or a .pub file) do.\n"
+    "check walks every published version of ROOT as launchers on one road do and\n"
+    "names whatever would stop them (run it before pointing players at ROOT).\n"
     "  --packed            one archive, up_list.zip (default; the only form HTTP serves)\n"
     "  --files             file by file (FTP only)\n"
     "  --compressed        with --files: store each file packed as NAME.QXC\n"
     "  --mirror            with --files: mirror the folder tree on the server\n"
-    "  --remove PATH       with --packed: delete PATH from the game folder\n"
-    "  --remove-dir PATH   with --packed: remove the empty folder PATH\n"
+    "  --remove PATH       with --packed: delete the file PATH from the game folder\n"
+    "  --remove-dir PATH   with --packed: remove the folder PATH where it is empty\n"
     "  --test-server       mark the version for the test server\n"
     "  --version-file NAME the version file in ROOT (default version.wvd)\n"
     "  --codepage CP       the players' code page for names (default 936)\n"
     "  --sign KEYFILE      sign the version and the version file with the secret key\n"
+    "  --road http|ftp     check: the road players' launchers take\n"
     "  --help              show this help\n";
 
 int Usage(const std::string& problem = std::string()) {
@@ -75,7 +82,8 @@ int Sign(const tools::PatchVersion& version) {
     std::string error;
     if (!tools::SignServer(version.root, version.versionFile, *version.signingKey, versions, error))
         return Fail(error);
-    std::printf("signed %s and its %zu versions\n", version.root.c_str(), versions);
+    std::printf("signed %s and its %s\n", version.root.c_str(),
+                tools::Counted(versions, "version").c_str());
     return 0;
 }
 
@@ -86,13 +94,53 @@ int Verify(const tools::PatchVersion& version, const std::vector<trust::PublicKe
     for (const std::string& problem : check.problems)
         std::fprintf(stderr, "tarnvale-patch: verify: %s\n", tools::Printable(problem).c_str());
     if (!check.problems.empty()) {
-        std::fprintf(stderr, "tarnvale-patch: %s fails the check (%zu problems)\n",
-                     version.root.c_str(), check.problems.size());
+        std::fprintf(stderr, "tarnvale-patch: %s fails the check (%s)\n", version.root.c_str(),
+                     tools::Counted(check.problems.size(), "problem").c_str());
         return 1;
     }
-    std::printf("%s: version file, %zu versions and %zu files verified\n", version.root.c_str(),
-                check.versions, check.files);
+    std::printf("%s: version file, %s and %s verified\n", version.root.c_str(),
+                tools::Counted(check.versions, "version").c_str(),
+                tools::Counted(check.files, "file").c_str());
     return 0;
+}
+
+int CheckRoad(const tools::PatchVersion& version, const std::string& road) {
+    if (road != "http" && road != "ftp")
+        return Usage("check needs --road http or --road ftp (the road players' launchers take)");
+    const tools::RoadCheck check = tools::CheckRoad(
+        version.root, version.versionFile, road == "http" ? tools::Road::Http : tools::Road::Ftp);
+    const char* const shown = road == "http" ? "HTTP" : "FTP";
+    for (const std::string& problem : check.problems)
+        std::fprintf(stderr, "tarnvale-patch: check: %s\n", tools::Printable(problem).c_str());
+    if (!check.problems.empty()) {
+        std::fprintf(stderr, "tarnvale-patch: %s fails the check for %s (%s)\n",
+                     version.root.c_str(), shown,
+                     tools::Counted(check.problems.size(), "problem").c_str());
+        return 1;
+    }
+    std::printf("%s: %s, all installable over %s\n", version.root.c_str(),
+                tools::Counted(check.versions, "version").c_str(), shown);
+    return 0;
+}
+
+// What a successful add tells the operator: what it wrote, and what is left to do
+// before players get the version.
+void ReportAdded(const tools::PatchVersion& version, const tools::PublishReport& report) {
+    std::printf("added version %s to %s (%s%s)\n", version.name.c_str(), version.root.c_str(),
+                tools::Counted(report.files, "file").c_str(),
+                version.signingKey ? ", signed with the key given" : "");
+    if (report.carriesLauncher)
+        std::printf("it carries a new launcher: players' launchers replace themselves with it\n");
+    if (!version.packed)
+        std::fprintf(stderr,
+                     "tarnvale-patch: warning: %s is file by file, which only FTP launchers "
+                     "install: a launcher sent here over HTTP (answer = http, or auto) fails on "
+                     "it from now on; serve this root over FTP only (answer = ftp)\n",
+                     version.name.c_str());
+    std::printf("next: players get %s once the connect server sends them to this update server: "
+                "with answer = auto, its current_version must be %s (raise it and restart the "
+                "connect server)\n",
+                version.name.c_str(), version.name.c_str());
 }
 
 } // namespace
@@ -105,12 +153,13 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command.size() > 1 && command[0] == '-')
         return Usage("unknown option " + tools::Printable(command));
-    const int positionals = command == "init" || command == "sign" || command == "verify" ? 1
-                            : command == "add"                                            ? 3
-                            : command == "keygen"                                         ? 1
-                                                                                          : -1;
+    const int positionals =
+        command == "init" || command == "sign" || command == "verify" || command == "check" ? 1
+        : command == "add"                                                                  ? 3
+        : command == "keygen"                                                               ? 1
+                                                                                            : -1;
     if (positionals < 0)
-        return Usage("unknown command " + command + " (init, add, keygen, sign or verify)");
+        return Usage("unknown command " + command + " (init, add, keygen, sign, verify or check)");
     if (argc < 2 + positionals)
         return Usage(command + " needs " +
                      (command == "add"      ? "ROOT VERSION SOURCE"
@@ -124,6 +173,7 @@ int main(int argc, char** argv) {
 
     tools::PatchVersion version;
     std::vector<trust::PublicKey> keys;
+    std::string road;
     version.root = argv[2];
     if (command == "add") {
         version.name = argv[3];
@@ -133,14 +183,16 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         const bool takesValue = option == "--remove" || option == "--remove-dir" ||
                                 option == "--version-file" || option == "--codepage" ||
-                                option == "--sign" || option == "--key";
+                                option == "--sign" || option == "--key" || option == "--road";
         if (takesValue && i + 1 >= argc)
             return Usage(option + " needs a value");
         const char* value = takesValue ? argv[++i] : nullptr;
         std::string error;
         if (option == "--version-file") {
             version.versionFile = value;
-        } else if (option == "--sign" && command != "init" && command != "verify") {
+        } else if (option == "--road" && command == "check") {
+            road = value;
+        } else if (option == "--sign" && (command == "add" || command == "sign")) {
             trust::SecretKey key{};
             if (!tools::ReadSecretKey(value, key, error))
                 return Fail(error);
@@ -180,6 +232,8 @@ int main(int argc, char** argv) {
         return Sign(version);
     if (command == "verify")
         return Verify(version, keys);
+    if (command == "check")
+        return CheckRoad(version, road);
     if (command == "init") {
         bool created = false;
         if (!tools::InitServerRoot(version.root, version.versionFile, created, error)) {
@@ -195,9 +249,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnvale-patch: %s\n", error.c_str());
         return 1;
     }
-    std::printf("added version %s to %s (%zu files)\n", version.name.c_str(), version.root.c_str(),
-                report.files);
-    if (report.carriesLauncher)
-        std::printf("it carries a new launcher: players' launchers replace themselves with it\n");
+    ReportAdded(version, report);
     return 0;
 }

@@ -85,6 +85,22 @@ printf '[LOGIN]\r\nVersion=first\r\n' > src/2/config.ini
 refused "config.ini that does not parse" "not a version launchers read" "$tool" add root 1.0.2 src/2
 config src/2 1.00.02
 
+# Removals that would do nothing on players' machines: launchers delete before
+# they unpack, only files with "@ name" and only empty folders with "@ 0 name".
+mkdir -p src/2/maps; echo m > src/2/maps/north.map
+while IFS='|' read -r what expected options; do
+  # shellcheck disable=SC2086
+  refused "$what" "$expected" "$tool" add root 1.0.2 src/2 $options
+done <<'CASES'
+a folder given to --remove|names a folder, and launchers delete only files|--remove old/
+a duplicate removal|--remove OLD.txt is given twice (also as old.txt)|--remove old.txt --remove OLD.txt
+a file and a folder at once|old is given both to --remove and to --remove-dir|--remove old --remove-dir old
+a shipped file removed|the version ships that file itself|--remove data.bin
+a shipped folder removed as a file|is a folder the version ships|--remove maps
+a folder the version fills|the version ships maps/north.map there, so the folder is not empty|--remove-dir maps/
+CASES
+rm -r src/2/maps
+
 # Source problems.
 refused "source that is a file" "is a file" "$tool" add root 1.0.2 src/2/data.bin
 "$tool" init src/2/inner > /dev/null
@@ -120,12 +136,21 @@ chmod 000 root/version.wvd
 refused "unreadable version file" "cannot read root/version.wvd" "${as_operator[@]}" "$tool" add root 1.0.2 src/2
 chmod 644 root/version.wvd
 
+# A folder inside another is removed first; a trailing separator is dropped.
+"$tool" add root 1.0.2 src/2 --remove-dir old --remove-dir old/inner/ > out || fail "folder removals"
+[ "$(grep '^@' root/1.0.2/list.inf)" = "$(printf '@ 0 "old\\inner"\n@ 0 "old"')" ] \
+  || fail "folder removals in list.inf: $(cat root/1.0.2/list.inf)"
+grep -q "next: players get 1.0.2 .*current_version must be 1.0.2" out || fail "next step: $(cat out)"
+rm -r root/1.0.2; printf '"1.0.1"\n' > root/version.wvd
+
 # File-by-file: one server folder lists at most 999 files, list.inf among them.
 mkdir -p src/many
 for i in $(seq 1 999); do : > "src/many/f$i"; done
 refused "999 files in one folder" "Use --mirror" "$tool" add root 1.0.2 src/many --files
 rm src/many/f999
-"$tool" add root 1.0.2 src/many --files > /dev/null || fail "998 files and list.inf"
+"$tool" add root 1.0.2 src/many --files > /dev/null 2> err || fail "998 files and list.inf"
+grep -q "warning: 1.0.2 is file by file, which only FTP launchers install" err \
+  || fail "no warning for HTTP launchers: $(cat err)"
 [ "$(ls root/1.0.2 | wc -l)" = 999 ] || fail "998 files and list.inf on the server"
 
 # A failure while writing (the version file cannot be replaced) takes back what
@@ -150,4 +175,23 @@ mkdir -p src/4; config src/4 1.00.04; echo x > "src/4/한글.txt"
 grep -qF "\"$(printf '%s' 한글.txt | iconv -f UTF-8 -t CP949)\"" root/1.0.4/list.inf \
   || fail "code page 949 name in list.inf"
 [ "$(tr -d '\n' < root/version.wvd)" = '"1.0.1""1.0.2""1.0.3""1.0.4"' ] || fail "version file at the end"
+# The whole root, as the launchers of each road walk it.
+check() { # road, expected status, expected text
+  local status=0
+  "$tool" check root --road "$1" > out 2>&1 || status=$?
+  [ $status -eq "$2" ] && grep -qF -- "$3" out || fail "check --road $1: status $status: $(cat out)"
+}
+check ftp 0 "4 versions, all installable over FTP"
+check http 1 "1.0.2: file by file (list.inf has no #PACKINGVERSION#): HTTP launchers fetch only"
+grep -q "1.0.3: file by file" out && grep -q "fails the check for HTTP (2 problems)" out \
+  || fail "check --road http: $(cat out)"
+mv root/1.0.2/f7 root/f7
+check ftp 1 "1.0.2: list.inf names f7, which is not in root/1.0.2"
+mv root/f7 root/1.0.2/f7
+cp root/1.0.4/up_list.zip saved.zip
+truncate -s 200 root/1.0.4/up_list.zip
+check ftp 1 "1.0.4: up_list.zip"
+cp saved.zip root/1.0.4/up_list.zip
+printf '"1.0.1"\n"1.0.4"\n"1.0.3"\n' > root/version.wvd
+check ftp 1 "1.0.3 is not newer than 1.0.4, listed before it"
 echo "patch_tool: ok"

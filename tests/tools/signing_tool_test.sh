@@ -32,7 +32,8 @@ config src/2 1.00.02; rm src/2/config.ini; mkdir -p src/2/data; echo two > src/2
 status=0; "$tool" add root 1.0.1 src/1 --sign broken.key 2> err || status=$?
 [ $status -eq 1 ] && grep -q "not a secret key" err || fail "a broken key: $(cat err)"
 [ ! -e root/1.0.1 ] || fail "a broken key published"
-"$tool" add root 1.0.1 src/1 --sign operator.key > /dev/null || fail "add --sign packed"
+"$tool" add root 1.0.1 src/1 --sign operator.key > out || fail "add --sign packed"
+grep -q "signed with the key given" out || fail "add --sign does not say it signed: $(cat out)"
 "$tool" add root 1.0.2 src/2 --files --compressed --mirror --sign operator.key > /dev/null \
   || fail "add --sign file by file"
 for f in version.wvd.sig 1.0.1/manifest.tvs 1.0.1/manifest.tvs.sig 1.0.2/manifest.tvs.sig; do
@@ -44,6 +45,9 @@ grep -qE "^[0-9]+ [0-9a-f]{64} list.inf$" root/1.0.2/manifest.tvs || fail "list.
 "$tool" verify root --key operator.key.pub > out || fail "verify: $(cat out)"
 grep -q "2 versions and 4 files verified" out || fail "verify summary: $(cat out)"
 "$tool" verify root --key "$(cat operator.key.pub)" > /dev/null || fail "verify with a hex key"
+status=0; "$tool" verify root --key operator.key 2> err || status=$?
+[ $status -eq 1 ] && grep -q "holds a secret key; give its public key, the operator.key.pub" err \
+  || fail "verify with the secret key: $status $(cat err)"
 
 # A signed server takes no unsigned version.
 config src/3 1.00.03

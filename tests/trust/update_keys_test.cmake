@@ -26,3 +26,13 @@ expect("${one}0" fail "64 hex digits")
 expect("xyz" fail "64 hex digits")
 expect("${one},${two},${one}" fail "at most two keys")
 expect("${one}," fail "an empty key")
+
+# The key files keygen writes: the public one is taken, the secret one named.
+set(keys_dir ${CMAKE_CURRENT_BINARY_DIR}/update_keys_files)
+file(MAKE_DIRECTORY ${keys_dir})
+file(WRITE ${keys_dir}/operator.key.pub "${one}\n")
+file(WRITE ${keys_dir}/operator.key "${one}${two}\n")
+expect("${keys_dir}/operator.key.pub" ok "${one}")
+expect("${keys_dir}/operator.key.pub;${two}" ok "${one},${two}")
+expect("${keys_dir}/operator.key" fail "secret key \\(128")
+expect("${keys_dir}/missing.pub" fail "neither a public key")
