@@ -53,7 +53,12 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
         m_gameHooks.endProcess = m_hooks.endProcess;
 
     UpdateEngineHooks engineHooks;
-    engineHooks.startAfterSelfUpdate = [this] { StartAfterSelfUpdate(m_state, m_gameHooks); };
+    // The hand-over closes the connections and the window and ends the main loop,
+    // all of which belong to the window thread; the HTTP road asks for it from
+    // its worker, which ends right after.
+    engineHooks.startAfterSelfUpdate = [this] {
+        m_window.RunOnWindowThread([this] { StartAfterSelfUpdate(m_state, m_gameHooks); });
+    };
     engineHooks.requestWindowClose = m_hooks.requestWindowClose;
     engineHooks.closeConnectServer = [this] { m_state.socketClient.Close(); };
     engineHooks.hideConnectButton = m_hooks.hideConnectButton;
@@ -90,11 +95,11 @@ void LauncherSession::OnConnect() {
     OnConnectButton(m_state, m_window, m_update, m_gameHooks);
 }
 
-bool LauncherSession::StopConnectWorker(int timeoutMs, const std::function<void()>& pump) {
+bool LauncherSession::StopConnectWorker(int timeoutMs) {
     if (!m_worker)
         return true;
     m_worker->RequestStop();
-    return m_worker->WaitForEnd(timeoutMs, pump);
+    return m_worker->WaitForEnd(timeoutMs);
 }
 
 bool LauncherSession::OnCloseCommand() {

@@ -29,7 +29,7 @@ struct FrontEndHooks {
     std::function<void()> runOptionsDialog;  // the options dialog, modally
     std::function<void()> hideConnectButton; // hide and disable the Connect button
     std::function<void()> playClickSound;    // "data\sound\beep.wav", asynchronously
-    std::function<void()> postQuitMessage;   // ends the window's main loop
+    std::function<void()> postQuitMessage;   // ends the window's main loop (window thread)
     // The game client's file name; empty means the built-in one.
     std::string gameClientExe;
     // The start of the game client and the end of the process; empty means the
@@ -75,11 +75,11 @@ class LauncherSession {
     // false; the launcher stays open, and the next Close ends it.
     bool OnCloseCommand();
 
-    // Asks the connect worker to stop and waits at most `timeoutMs` for it,
-    // calling `pump` meanwhile. A worker still blocked in a connection attempt
-    // then is cut off from the window and left to end with the process. True when
-    // no worker runs any more.
-    bool StopConnectWorker(int timeoutMs, const std::function<void()>& pump = {});
+    // Asks the connect worker to stop and waits at most `timeoutMs` for it. A
+    // worker still blocked in a connection attempt then no longer touches the
+    // window and is left to end with the process. True when no worker runs any
+    // more.
+    bool StopConnectWorker(int timeoutMs);
 
     // The folder the launcher started in: the game folder.
     const std::string& GameFolder() const { return m_gameFolder; }

@@ -194,6 +194,10 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     LauncherSession* running = nullptr;
     bool closedByServer = false;
     platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
+        if (message.message == kWmWindowMail) {
+            view.Mail().Deliver();
+            return;
+        }
         if (!running || message.message != kWmSocketNotify)
             return;
         if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
@@ -203,6 +207,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
         running->OnSocketNotify(message.wParam, message.lParam);
     });
     view.SetMessagePump([&] { return queue.DispatchOne(); });
+    view.Mail().Open([&queue] { queue.Post(kWmWindowMail); });
     LauncherSession session(state, view, view.update, hooks);
     running = &session;
     UpdateEngine& engine = session.Engine();
@@ -215,6 +220,13 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
     bool connected = false;
+    // The HTTP worker's last reports and its hand-over reach this thread through
+    // the queue: once it has ended, what it left there is carried out.
+    auto settle = [&] {
+        engine.JoinHttpWorker();
+        while (queue.DispatchOne()) {
+        }
+    };
     auto fail = [&](const std::string& why) {
         view.FlushRepeats();
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
@@ -238,8 +250,9 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
             break;
         if (engine.Outcome() == RoadOutcome::HandedOver) {
             // The update carried a new launcher: the hand-over has run, and the new
-            // launcher waits for the next start.
-            engine.JoinHttpWorker();
+            // launcher waits for the next start. The HTTP worker hands over through
+            // the queue: what it left there runs before the run ends.
+            settle();
             worker.RequestStop();
             view.FlushRepeats();
             std::printf("A new launcher was installed; it will be used on the next start.\n");
@@ -253,7 +266,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
             return;
         }
         if (windowClosed || view.updateFailed || engine.Outcome() == RoadOutcome::Failed) {
-            engine.JoinHttpWorker();
+            settle();
             worker.RequestStop();
             // The player's text of the failing step, and beside it what went
             // wrong in the platform's words.
@@ -281,7 +294,7 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
             return;
         }
     }
-    engine.JoinHttpWorker();
+    settle();
     worker.RequestStop();
     worker.WaitForEnd(10000);
 

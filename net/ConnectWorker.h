@@ -4,7 +4,6 @@
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
 
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -34,12 +33,10 @@ class ConnectWorker {
     // Makes the thread end at its next pass; a pause in progress ends at once. A
     // connection attempt in progress is not interrupted.
     void RequestStop();
-    // Waits at most timeoutMs for the thread to end, calling `pump` (when given)
-    // every few milliseconds meanwhile, so that a window whose thread waits here can
-    // still answer the worker's calls. True when the thread has ended. Otherwise
-    // the thread is cut off: it makes no further call on the window and is left to
-    // end by itself when its connection attempt returns.
-    bool WaitForEnd(int timeoutMs, const std::function<void()>& pump = {});
+    // Waits at most timeoutMs for the thread to end. True when it has ended.
+    // Otherwise it makes no further call on the window and is left to end by
+    // itself when its connection attempt returns.
+    bool WaitForEnd(int timeoutMs);
     // True while the thread runs.
     bool Running() const;
 

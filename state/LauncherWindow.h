@@ -3,6 +3,7 @@
 #include "msg/StepResult.h"
 
 #include <atomic>
+#include <functional>
 
 namespace tarnvale {
 
@@ -26,8 +27,13 @@ int ProgressPercent(int pos, int range);
 
 // The launcher window as the connect-server protocol and the update roads see it.
 // The Windows window implements it with its skinned dialog, the headless launcher
-// with a console view; tests record the calls. Implementations may be called from
-// worker threads and must repaint before returning.
+// with a console view; tests record the calls.
+//
+// Any thread may call the operations, and none waits for the window: called on
+// the window thread an operation shows its effect at once; called from a worker
+// it is handed to the window thread (WindowMail) and carried out there soon
+// after. The bars and the flags below are plain shared state that a worker
+// changes before it asks for a refresh.
 class LauncherWindow {
   public:
     virtual ~LauncherWindow() = default;
@@ -41,6 +47,10 @@ class LauncherWindow {
     virtual void ShowPartitionView() = 0;
     // Shows and enables the Connect button (after an update could not start).
     virtual void ShowConnectButton() = 0;
+    // Runs `task` on the window thread: at once there, otherwise soon after, and
+    // not at all once the window is closing. For what may only happen there (the
+    // hand-over to the game after a new launcher was installed).
+    virtual void RunOnWindowThread(std::function<void()> task) { task(); }
     // Removes and dispatches one pending window message, so the window stays
     // responsive while a long step runs on its thread. False when none was pending.
     virtual bool PumpMessage() = 0;
