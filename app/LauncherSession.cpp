@@ -45,6 +45,7 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
     m_gameHooks.closeFtpSession = [this] { m_engine->CloseFtpSession(); };
     m_gameHooks.postQuitMessage = m_hooks.postQuitMessage;
     m_gameHooks.closeWindow = m_hooks.closeWindow;
+    m_gameHooks.showBox = [this](const MessageBoxRequest& box) { m_window.ShowMessage(box); };
     if (!m_hooks.gameClientExe.empty())
         m_gameHooks.gameClientExe = m_hooks.gameClientExe.c_str();
     if (m_hooks.startProgram)
@@ -75,9 +76,10 @@ LauncherSession::~LauncherSession() {
 }
 
 void LauncherSession::Start(platform::NotifyWindow notifyWindow) {
-    // The result is ignored: without the socket library the worker's attempts
-    // fail and say so.
-    m_state.socketClient.Startup();
+    // Without the socket library the worker's attempts fail and say so; the
+    // player is shown why first.
+    if (const StepResult started = m_state.socketClient.Startup(); started.Box())
+        ShowMessageBox(*started.Box());
     platform::RemoveFile(std::string(settings::kLauncherName) + ".tmp");
     platform::MakeDirectory(kStagingFolder);
     m_window.connectPending = true;

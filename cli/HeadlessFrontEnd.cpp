@@ -87,50 +87,34 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
     }
 }
 
-// Message boxes go to standard error, their texts converted for the terminal. The
-// "Error" boxes of the message-table loader hold its developer messages in code
-// page 949, as does the installer's box for a file it cannot create; every other
-// text is in the message table's code page, the socket client's "Error" boxes
-// (texts 141 to 144) included. Paths show "/" only.
-struct BoxTexts {
-    const LauncherState* state = nullptr;
-    const TextConverter* table = nullptr;
-};
-BoxTexts g_boxTexts;
+// Message boxes go to standard error, their texts converted for the terminal from
+// the code page each box says it is written in. Paths show "/" only.
+const TextConverter* g_tableText = nullptr;
 
-bool IsTableText(const LauncherState& state, const std::string& text) {
-    for (int id = msgid::kSocketStartupFailed; id <= msgid::kSocketNoWindow; ++id) {
-        const std::string format = state.Text(id);
-        const std::string fixed = format.substr(0, format.find('%'));
-        if (!fixed.empty() && text.compare(0, fixed.size(), fixed) == 0)
-            return true;
-    }
-    return false;
-}
-
-int PrintBox(const char* text, const char* caption, unsigned /*type*/) {
+int PrintBox(const char* text, const char* caption, unsigned /*type*/,
+             platform::TextCodePage codePage) {
     static const TextConverter developer("CP949");
     const std::string body = text ? text : "";
-    const std::string title = caption ? caption : "";
-    const bool korean = title == "Error" && !IsTableText(*g_boxTexts.state, body);
-    std::string shown = korean ? developer(body) : (*g_boxTexts.table)(body);
-    // An archive entry that cannot be created: a path in the game's code page,
-    // then the developer's text.
+    std::string shown =
+        codePage == platform::TextCodePage::kDeveloper ? developer(body) : (*g_tableText)(body);
+    // The installer's box for an archive entry that cannot be created joins a
+    // path in the game's code page and the developer's text.
     const std::string cannotOpen = kCannotOpenFileText;
     if (body.size() > cannotOpen.size() &&
         body.compare(body.size() - cannotOpen.size(), cannotOpen.size(), cannotOpen) == 0)
-        shown = (*g_boxTexts.table)(body.substr(0, body.size() - cannotOpen.size())) +
-                developer(cannotOpen);
+        shown =
+            (*g_tableText)(body.substr(0, body.size() - cannotOpen.size())) + developer(cannotOpen);
     std::replace(shown.begin(), shown.end(), '\\', '/');
-    std::fprintf(stderr, "[%s] %s\n", (*g_boxTexts.table)(title).c_str(), shown.c_str());
+    std::fprintf(stderr, "[%s] %s\n", (*g_tableText)(caption ? caption : "").c_str(),
+                 shown.c_str());
     std::fflush(stderr);
     return 1; // IDOK
 }
 
 } // namespace
 
-void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table) {
-    g_boxTexts = {&state, &table};
+void InstallMessageBoxPrinter(const TextConverter& table) {
+    g_tableText = &table;
     platform::SetMessageBoxHook(PrintBox);
 }
 
@@ -270,11 +254,11 @@ void HeadlessFrontEnd::RunWindow(LauncherState& state) {
             worker.RequestStop();
             // The player's text of the failing step, and beside it what went
             // wrong in the platform's words.
-            const StepResult failure = view.Failure();
-            if (failure)
-                fail(convert(view.StatusText()));
+            const StepResult reported = view.Failure();
+            if (reported.Failed())
+                fail(convert(state.Text(reported.Message())) + " (" + reported.Detail() + ")");
             else
-                fail(convert(state.Text(failure.Message())) + " (" + failure.Detail() + ")");
+                fail(convert(view.StatusText()));
             return;
         }
         const bool answered = engine.Outcome() != RoadOutcome::None;

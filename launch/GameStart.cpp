@@ -30,9 +30,10 @@ bool IsPortText(std::string_view text) {
 
 } // namespace
 
-void ReportStartResult(const LauncherState& state, std::intptr_t result) {
-    if (const int id = gameclient::StartResultMessage(result))
-        ShowErrorBox(state, id);
+void ReportStartResult(const LauncherState& state, const GameStartHooks& hooks,
+                       std::intptr_t result) {
+    if (const int id = gameclient::StartResultMessage(result); id != 0 && hooks.showBox)
+        hooks.showBox(ErrorBox(state, id));
 }
 
 std::string BuildGameCommandLine(std::string_view address, std::string_view portText,
@@ -81,8 +82,8 @@ std::string PrepareGameCommandLine(LauncherState& state) {
 }
 
 GameStartHooks::GameStartHooks()
-    : startProgram(platform::StartProgram), endProcess(platform::EndProcess),
-      gameClientExe(settings::kGameClientExe) {}
+    : showBox(ShowMessageBox), startProgram(platform::StartProgram),
+      endProcess(platform::EndProcess), gameClientExe(settings::kGameClientExe) {}
 
 namespace {
 void Call(const std::function<void()>& hook) {
@@ -122,13 +123,14 @@ void OnConnectButton(LauncherState& state, LauncherWindow& window, UpdateState& 
     parameters.port =
         static_cast<std::uint32_t>(std::strtoul(state.gameServerPortText, nullptr, 10));
     if (!WriteConnectionParameters(parameters, hooks.channel)) {
-        ShowErrorBox(state, msgid::kCannotStoreParameters);
+        if (hooks.showBox)
+            hooks.showBox(ErrorBox(state, msgid::kCannotStoreParameters));
         if (hooks.closeWindow)
             hooks.closeWindow();
         return;
     }
 
-    ReportStartResult(state, hooks.startProgram(hooks.gameClientExe, commandLine));
+    ReportStartResult(state, hooks, hooks.startProgram(hooks.gameClientExe, commandLine));
     // The launcher ends whatever the start gave; nothing of the window is cleaned
     // up, and running workers are cut off.
     state.connectWorkerStop = 1;
@@ -139,8 +141,11 @@ std::intptr_t StartAfterSelfUpdate(LauncherState& state, const GameStartHooks& h
     const std::string commandLine = PrepareGameCommandLine(state);
     Call(hooks.closeSocket);
     Call(hooks.closeFtpSession);
+    // The hand-over runs on the window thread: the quit request goes to the
+    // window's own loop, and only after the start, since the shell's start of a
+    // program would take a quit request waiting in its thread's queue as its own.
+    ReportStartResult(state, hooks, hooks.startProgram(hooks.gameClientExe, commandLine));
     Call(hooks.postQuitMessage);
-    ReportStartResult(state, hooks.startProgram(hooks.gameClientExe, commandLine));
     return hooks.closeWindow ? hooks.closeWindow() : 0;
 }
 

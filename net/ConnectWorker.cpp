@@ -22,8 +22,16 @@ struct WorkerArgs {
     LauncherWindow& window;
     platform::NotifyWindow notifyWindow;
     int pauseMs;
+    ConnectWorker::BoxShower showBox;
     std::shared_ptr<ConnectWorker::Shared> shared;
 };
+
+// A socket that cannot be made is reported in the box its failure carries, shown
+// on this thread (the attempts wait for the player) and outside the lock.
+void ShowBoxOf(const WorkerArgs& args, const StepResult& result) {
+    if (result.Box() && args.showBox)
+        args.showBox(*result.Box());
+}
 
 // Runs `call` on the window unless a stop was asked for. The window's operations
 // never wait for the window thread, so holding the lock during the call costs
@@ -61,8 +69,11 @@ void Body(const WorkerArgs& args) {
                 break;
             // connectHost is written once before the window exists, so it can be read
             // here without a lock.
-            state.socketClient.CreateSocket(args.notifyWindow);
-            if (state.socketClient.Connect(state.connectHost, state.connectPort, kWmSocketNotify)) {
+            ShowBoxOf(args, state.socketClient.CreateSocket(args.notifyWindow));
+            const StepResult connected =
+                state.socketClient.Connect(state.connectHost, state.connectPort, kWmSocketNotify);
+            ShowBoxOf(args, connected);
+            if (connected) {
                 // From here on the socket notices drive the protocol.
                 WithWindow(args, [](LauncherWindow& w) { w.connectPending = false; });
                 break;
@@ -85,8 +96,9 @@ void Body(const WorkerArgs& args) {
 } // namespace
 
 ConnectWorker::ConnectWorker(LauncherState& state, LauncherWindow& window,
-                             platform::NotifyWindow notifyWindow, int pauseMs)
-    : m_state(state), m_window(window), m_notifyWindow(notifyWindow), m_pauseMs(pauseMs) {}
+                             platform::NotifyWindow notifyWindow, int pauseMs, BoxShower showBox)
+    : m_state(state), m_window(window), m_notifyWindow(notifyWindow), m_pauseMs(pauseMs),
+      m_showBox(std::move(showBox)) {}
 
 ConnectWorker::~ConnectWorker() {
     RequestStop();
@@ -97,7 +109,7 @@ void ConnectWorker::Start() {
     if (m_thread.joinable())
         return;
     m_shared = std::make_shared<Shared>();
-    WorkerArgs args{m_state, m_window, m_notifyWindow, m_pauseMs, m_shared};
+    WorkerArgs args{m_state, m_window, m_notifyWindow, m_pauseMs, m_showBox, m_shared};
     m_thread = std::thread([args] { Body(args); });
 }
 

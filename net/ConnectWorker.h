@@ -1,9 +1,11 @@
 #pragma once
 
+#include "msg/MessageBoxRequest.h"
 #include "platform/MessageQueue.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -20,9 +22,12 @@ namespace tarnvale {
 class ConnectWorker {
   public:
     static constexpr int kDefaultPauseMs = 500;
+    // How the front end shows the box of a socket that cannot be made; called on
+    // the worker's thread, which waits until the player has closed it.
+    using BoxShower = std::function<void(const MessageBoxRequest&)>;
 
     ConnectWorker(LauncherState& state, LauncherWindow& window, platform::NotifyWindow notifyWindow,
-                  int pauseMs = kDefaultPauseMs);
+                  int pauseMs = kDefaultPauseMs, BoxShower showBox = ShowMessageBox);
     // Asks the thread to stop and waits for it as WaitForEnd(10000) does.
     ~ConnectWorker();
     ConnectWorker(const ConnectWorker&) = delete;
@@ -47,6 +52,7 @@ class ConnectWorker {
     LauncherWindow& m_window;
     platform::NotifyWindow m_notifyWindow;
     int m_pauseMs;
+    BoxShower m_showBox;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
 };

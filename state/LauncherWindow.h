@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/MessageBoxRequest.h"
 #include "msg/StepResult.h"
 
 #include <atomic>
@@ -57,6 +58,9 @@ class LauncherWindow {
     // Bytes of the current file so far and its size (0 when unknown), for views
     // that show speed and time left. The bars remain the primary progress report.
     virtual void ReportTransfer(unsigned long long /*done*/, unsigned long long /*total*/) {}
+    // Shows a message box that a lower layer handed up, on the calling thread,
+    // and returns when the player has closed it.
+    virtual void ShowMessage(const MessageBoxRequest& box) { ShowMessageBox(box); }
     // An update road has failed. Its message is already in the status line, as
     // the player sees it; `failure` also says what went wrong in the platform's
     // words. The Windows window shows only the message; the headless launcher

@@ -27,6 +27,10 @@ constexpr DWORD kMailIntervalMs = 15;
 constexpr UINT_PTR kMailTimer = 1;
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+// A server that cannot be chosen: its name faded to the skin's dark gold on the
+// flat, sunken plate of its disabled bitmap, so that it reads as closed at a
+// glance beside the black names of the open ones.
+constexpr COLORREF kClosedCaption = RGB(0x7d, 0x5a, 0x22);
 constexpr COLORREF kSeeThrough = RGB(0, 255, 0);
 constexpr COLORREF kPercentColour = RGB(220, 32, 128);
 constexpr char kTextFace[] = "\xcb\xce\xcc\xe5"; // 宋体 in code page 936
@@ -300,7 +304,7 @@ void CUpdateDlg::ShowPartitionView() {
             ui::CTextBitmapButton& button = m_partitionButtons[i];
             button.SetCaption(caption);
             button.SetFontSize(layout::kTextFontWidth, layout::kTextFontHeight);
-            button.SetCaptionColor(kBlack);
+            button.SetCaptionColor(entry.port != 0 ? kBlack : kClosedCaption);
             ::EnableWindow(button.Handle(), entry.port != 0);
             ::ShowWindow(button.Handle(), SW_SHOW);
             // A caption change shows at the next repaint; a button already visible
@@ -515,9 +519,10 @@ LRESULT CUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void WindowFrontEnd::RunWindow(LauncherState& state) {
-    CUpdateDlg window(state);
-    window.DoModal();
-    if (window.LeaveWorkers()) {
+    // On the heap: the FTP road runs on this thread's stack, beside the window.
+    const auto window = std::make_unique<CUpdateDlg>(state);
+    window->DoModal();
+    if (window->LeaveWorkers()) {
         // The HTTP road does not stop for the Close button: the process ends here,
         // with its worker, as the launcher of the original does; the worker uses
         // the window to the last.
