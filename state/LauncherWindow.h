@@ -2,6 +2,7 @@
 
 #include "msg/MessageBoxRequest.h"
 #include "msg/StepResult.h"
+#include "ui/ProgressMath.h"
 
 #include <atomic>
 #include <functional>
@@ -13,8 +14,8 @@ namespace tarnvale {
 // is clamped to the range when it is set (a later, smaller range leaves it as is).
 class ProgressBar {
   public:
-    void SetRange(int range) { m_range.store(range < 1 ? 1 : range); }
-    void SetPos(int pos) { m_pos.store(pos < 0 ? 0 : pos > GetRange() ? GetRange() : pos); }
+    void SetRange(int range) { m_range.store(ui::BitmapBarRange(range)); }
+    void SetPos(int pos) { m_pos.store(ui::BitmapBarPosition(pos, GetRange())); }
     int GetRange() const { return m_range.load(); }
     int GetPos() const { return m_pos.load(); }
 
