@@ -36,22 +36,12 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
       m_gameFolder(platform::CurrentDirectory()) {
     ReadLocalVersion(m_state, m_update, m_gameFolder);
 
-    m_gameHooks.playClickSound = m_hooks.playClickSound;
+    m_gameHooks = m_hooks.game;
     m_gameHooks.isConfigPresent = [this] { return IsConfigPresent(m_gameFolder); };
-    m_gameHooks.runOptionsDialog = m_hooks.runOptionsDialog;
-    m_gameHooks.hideConnectButton = m_hooks.hideConnectButton;
     m_gameHooks.cleanTempFolder = [] { CleanTempFolder(); };
     m_gameHooks.closeSocket = [this] { m_state.socketClient.Close(); };
     m_gameHooks.closeFtpSession = [this] { m_engine->CloseFtpSession(); };
-    m_gameHooks.postQuitMessage = m_hooks.postQuitMessage;
-    m_gameHooks.closeWindow = m_hooks.closeWindow;
     m_gameHooks.showBox = [this](const MessageBoxRequest& box) { m_window.ShowMessage(box); };
-    if (!m_hooks.gameClientExe.empty())
-        m_gameHooks.gameClientExe = m_hooks.gameClientExe.c_str();
-    if (m_hooks.startProgram)
-        m_gameHooks.startProgram = m_hooks.startProgram;
-    if (m_hooks.endProcess)
-        m_gameHooks.endProcess = m_hooks.endProcess;
 
     UpdateEngineHooks engineHooks;
     // The hand-over closes the connections and the window and ends the main loop,
@@ -62,7 +52,7 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
     };
     engineHooks.requestWindowClose = m_hooks.requestWindowClose;
     engineHooks.closeConnectServer = [this] { m_state.socketClient.Close(); };
-    engineHooks.hideConnectButton = m_hooks.hideConnectButton;
+    engineHooks.hideConnectButton = m_hooks.game.hideConnectButton;
     m_engine = std::make_unique<UpdateEngine>(m_state, m_update, m_window, engineHooks);
     m_roads = std::make_unique<EngineRoads>(*m_engine);
     m_dispatcher = std::make_unique<ConnectServerDispatcher>(m_state, m_window, m_update, *m_roads);

@@ -170,18 +170,19 @@ class HeadlessRun {
 FrontEndHooks HeadlessRun::MakeHooks() {
     FrontEndHooks hooks;
     hooks.requestWindowClose = [this] { m_windowClosed = true; };
-    hooks.closeWindow = [this] {
+    GameStartHooks& game = hooks.game;
+    game.closeWindow = [this] {
         m_windowClosed = true;
         return std::intptr_t{0};
     };
-    hooks.runOptionsDialog = [] {
+    game.runOptionsDialog = [] {
         std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
     };
-    hooks.gameClientExe = m_options.gameClient;
+    game.gameClientExe = m_clientName.c_str();
     // The game start, watched: a client that cannot be started ends the run with
     // its reason and a failure status. With --no-start nothing is started, also
     // not by the hand-over after an update that carried a new launcher.
-    hooks.startProgram = [this](const char* file, const std::string& parameters) {
+    game.startProgram = [this](const char* file, const std::string& parameters) {
         if (m_options.noStart) {
             m_startSkipped = true;
             return platform::kStartSucceeded; // nothing to report: nothing was started
@@ -189,7 +190,7 @@ FrontEndHooks HeadlessRun::MakeHooks() {
         m_startResult = platform::StartProgram(file, parameters);
         return m_startResult;
     };
-    hooks.endProcess = [this](unsigned code) {
+    game.endProcess = [this](unsigned code) {
         m_view.FlushRepeats();
         if (const std::string failure = StartFailure(); !failure.empty()) {
             std::fprintf(stderr, "tarnvale-launcher: %s\n", failure.c_str());

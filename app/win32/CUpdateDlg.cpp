@@ -80,17 +80,18 @@ FrontEndHooks CUpdateDlg::MakeHooks() {
             ::PostMessageA(window, WM_CLOSE, 0, 0);
     };
     // The rest run on the window thread only.
-    hooks.closeWindow = [this] {
+    GameStartHooks& game = hooks.game;
+    game.closeWindow = [this] {
         HWND window = m_window.load();
         return window ? static_cast<std::intptr_t>(::SendMessageA(window, WM_CLOSE, 0, 0))
                       : std::intptr_t{0};
     };
-    hooks.runOptionsDialog = [this] { options::RunOptionsDialog(m_state.messages); };
-    hooks.hideConnectButton = [this] {
+    game.runOptionsDialog = [this] { options::RunOptionsDialog(m_state.messages); };
+    game.hideConnectButton = [this] {
         m_mail.Run(WindowMail::kInOrder, [this] { ShowConnect(false); });
     };
-    hooks.playClickSound = PlayClickSound;
-    hooks.postQuitMessage = [] { ::PostQuitMessage(0); };
+    game.playClickSound = PlayClickSound;
+    game.postQuitMessage = [] { ::PostQuitMessage(0); };
     hooks.placeDesktopShortcut = true;
     return hooks;
 }
