@@ -2,9 +2,9 @@
 
 #include "app/WindowSteps.h"
 #include "app/WindowTexts.h"
-#include "options/COptionDlg.h"
 #include "options/ConfigKey.h"
 #include "options/WindowModeValue.h"
+#include "options/win32/COptionDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramStart.h"
 #include "res/ResourceIds.h"
