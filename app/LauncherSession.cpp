@@ -95,10 +95,8 @@ bool LauncherSession::StopConnectWorker(int timeoutMs) {
 }
 
 bool LauncherSession::OnCloseCommand() {
-    // stopRequested is set whenever no update runs: at start, and once a road
-    // has ended or been stopped.
-    const bool quit = m_update.stopRequested;
-    m_update.stopRequested = true;
+    const bool quit = !m_update.UpdateRunning();
+    m_update.RequestStop();
     m_state.socketClient.Close();
     m_engine->CloseFtpSession();
     if (!quit)

@@ -107,8 +107,8 @@ void OnConnectButton(LauncherState& state, LauncherWindow& window, UpdateState& 
     const std::string commandLine = PrepareGameCommandLine(state);
     if (update.updateDone)
         Call(hooks.cleanTempFolder);
-    if (!update.stopRequested) {
-        update.stopRequested = true;
+    if (update.UpdateRunning()) {
+        update.RequestStop();
         Call(hooks.closeSocket);
         Call(hooks.closeFtpSession);
         window.ResetToConnect();

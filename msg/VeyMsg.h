@@ -11,8 +11,6 @@
 
 namespace tarnvale {
 
-// The message table: every user-visible text that is data rather than program,
-// loaded once from "message.wtf" and fetched by numeric identifier.
 // What loading the message table found: the file's status, for tools, and the
 // boxes to show the player.
 struct MessageTableLoad {
@@ -20,6 +18,8 @@ struct MessageTableLoad {
     std::vector<MessageBoxRequest> boxes;
 };
 
+// The message table: every user-visible text that is data rather than program,
+// loaded once from "message.wtf" and fetched by numeric identifier.
 class VeyMsg {
   public:
     static constexpr int kIndexSize = 32768;
