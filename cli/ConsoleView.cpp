@@ -169,16 +169,13 @@ void ConsoleView::PrintPartitions() {
     Print("Partitions:");
     for (int i = 0; i < kPartitionCount; ++i) {
         const PartitionEntry& entry = m_state.partitions[i];
-        char name[sizeof entry.name + 1] = {};
-        std::memcpy(name, entry.name, sizeof entry.name);
-        char address[sizeof entry.address + 1] = {};
-        std::memcpy(address, entry.address, sizeof entry.address);
-        if (!name[0] && entry.port == 0)
+        const std::string name = FieldText(entry.name);
+        if (name.empty() && entry.port == 0)
             continue;
         char line[160];
         // Numbered from 1, as the connect server's configuration numbers them.
         std::snprintf(line, sizeof line, "  %d) %-31s %s:%u%s", i + 1, m_convert(name).c_str(),
-                      address, entry.port, entry.port ? "" : "  (closed)");
+                      FieldText(entry.address).c_str(), entry.port, entry.port ? "" : "  (closed)");
         Print(line);
     }
 }

@@ -44,10 +44,6 @@ class HeadlessView : public ConsoleView {
     StepResult m_failure;
 };
 
-std::string FieldText(const char* field, size_t size) {
-    return std::string(field, strnlen(field, size));
-}
-
 // The partition to start: the option's, or the player's answer on a terminal.
 std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOptions& options,
                                    std::string& why) {
@@ -342,8 +338,8 @@ int HeadlessRun::ChooseAndStart() {
     m_state.selectedPartition = static_cast<std::uint32_t>(*partition);
     const PartitionEntry& entry = m_state.partitions[*partition];
     std::printf("Partition %d: %s (%s:%u)\n", *partition + 1,
-                m_convert(FieldText(entry.name, sizeof entry.name)).c_str(),
-                FieldText(entry.address, sizeof entry.address).c_str(), entry.port);
+                m_convert(FieldText(entry.name)).c_str(), FieldText(entry.address).c_str(),
+                entry.port);
     if (m_options.noStart) {
         std::printf("Ready to play; not starting the game client (--no-start).\n");
         return kExitStarted;

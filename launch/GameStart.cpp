@@ -69,13 +69,12 @@ bool DecodeGameCommandLine(std::string_view line, const ParamKey& key, std::stri
 
 std::string PrepareGameCommandLine(LauncherState& state) {
     // The entry's address field is 16 bytes from the network and need not hold
-    // its terminating zero: copy no more than the field.
-    const std::uint32_t index =
-        state.selectedPartition < kPartitionCount ? state.selectedPartition : 0;
-    const PartitionEntry& entry = state.partitions[index];
-    const size_t length = strnlen(entry.address, sizeof entry.address);
+    // its terminating zero; the record's field is wider.
+    const PartitionEntry& entry = state.ChosenPartition();
+    const std::string address = FieldText(entry.address);
+    static_assert(sizeof state.gameServerAddress > sizeof entry.address);
     std::memset(state.gameServerAddress, 0, sizeof state.gameServerAddress);
-    std::memcpy(state.gameServerAddress, entry.address, length);
+    std::memcpy(state.gameServerAddress, address.data(), address.size());
     std::snprintf(state.gameServerPortText, sizeof state.gameServerPortText, "%d",
                   static_cast<int>(entry.port));
     return BuildGameCommandLine(state.gameServerAddress, state.gameServerPortText, BuildParamKey());

@@ -300,10 +300,10 @@ void CUpdateDlg::ShowPartitionView() {
             ::ShowWindow(m_buttons[ButtonIndex(id)].Handle(), SW_HIDE);
         for (int i = 0; i < kPartitionCount; ++i) {
             const PartitionEntry& entry = m_state.partitions[i];
-            char caption[sizeof entry.name] = {};
-            std::memcpy(caption, entry.name, sizeof caption - 1); // at most 31 characters
+            // The button's caption holds at most 31 characters and its terminator.
+            const std::string caption = FieldText(entry.name).substr(0, sizeof entry.name - 1);
             ui::CTextBitmapButton& button = m_partitionButtons[i];
-            button.SetCaption(caption);
+            button.SetCaption(caption.c_str());
             button.SetFontSize(layout::kTextFontWidth, layout::kTextFontHeight);
             button.SetCaptionColor(entry.port != 0 ? kBlack : kClosedCaption);
             ::EnableWindow(button.Handle(), entry.port != 0);
