@@ -33,7 +33,8 @@ bool CUpdateApp::InitInstance(const char* commandLine, const char* messageFile) 
     }
 
     // Loaded before the single-instance test so that its text can be shown.
-    m_state.messages.Load(messageFile);
+    for (const MessageBoxRequest& box : m_state.messages.Load(messageFile).boxes)
+        ShowMessageBox(box);
     if (alreadyRunning) {
         ShowErrorBox(m_state, msgid::kAlreadyRunning);
         return false;

@@ -22,7 +22,10 @@ class CUpdateApp {
     CUpdateApp(LauncherState& state, LauncherFrontEnd& frontEnd,
                const char* mutexName = settings::kLauncherName);
 
-    // Always false: the process ends when the window has closed.
+    // The start: the single-instance mutex, the message table, the command line,
+    // then the window, run to its end. Returns false, as the framework's start
+    // hook does when the application has no message loop of its own to run:
+    // the process ends once the window has closed.
     bool InitInstance(const char* commandLine, const char* messageFile = "message.wtf");
 
   private:

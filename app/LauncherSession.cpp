@@ -36,27 +36,23 @@ LauncherSession::LauncherSession(LauncherState& state, LauncherWindow& window, U
       m_gameFolder(platform::CurrentDirectory()) {
     ReadLocalVersion(m_state, m_update, m_gameFolder);
 
-    m_gameHooks.playClickSound = m_hooks.playClickSound;
+    m_gameHooks = m_hooks.game;
     m_gameHooks.isConfigPresent = [this] { return IsConfigPresent(m_gameFolder); };
-    m_gameHooks.runOptionsDialog = m_hooks.runOptionsDialog;
-    m_gameHooks.hideConnectButton = m_hooks.hideConnectButton;
     m_gameHooks.cleanTempFolder = [] { CleanTempFolder(); };
     m_gameHooks.closeSocket = [this] { m_state.socketClient.Close(); };
     m_gameHooks.closeFtpSession = [this] { m_engine->CloseFtpSession(); };
-    m_gameHooks.postQuitMessage = m_hooks.postQuitMessage;
-    m_gameHooks.closeWindow = m_hooks.closeWindow;
-    if (!m_hooks.gameClientExe.empty())
-        m_gameHooks.gameClientExe = m_hooks.gameClientExe.c_str();
-    if (m_hooks.startProgram)
-        m_gameHooks.startProgram = m_hooks.startProgram;
-    if (m_hooks.endProcess)
-        m_gameHooks.endProcess = m_hooks.endProcess;
+    m_gameHooks.showBox = [this](const MessageBoxRequest& box) { m_window.ShowMessage(box); };
 
     UpdateEngineHooks engineHooks;
-    engineHooks.startAfterSelfUpdate = [this] { StartAfterSelfUpdate(m_state, m_gameHooks); };
+    // The hand-over closes the connections and the window and ends the main loop,
+    // all of which belong to the window thread; the HTTP road asks for it from
+    // its worker, which ends right after.
+    engineHooks.startAfterSelfUpdate = [this] {
+        m_window.RunOnWindowThread([this] { StartAfterSelfUpdate(m_state, m_gameHooks); });
+    };
     engineHooks.requestWindowClose = m_hooks.requestWindowClose;
     engineHooks.closeConnectServer = [this] { m_state.socketClient.Close(); };
-    engineHooks.hideConnectButton = m_hooks.hideConnectButton;
+    engineHooks.hideConnectButton = m_hooks.game.hideConnectButton;
     m_engine = std::make_unique<UpdateEngine>(m_state, m_update, m_window, engineHooks);
     m_roads = std::make_unique<EngineRoads>(*m_engine);
     m_dispatcher = std::make_unique<ConnectServerDispatcher>(m_state, m_window, m_update, *m_roads);
@@ -70,9 +66,10 @@ LauncherSession::~LauncherSession() {
 }
 
 void LauncherSession::Start(platform::NotifyWindow notifyWindow) {
-    // The result is ignored: without the socket library the worker's attempts
-    // fail and say so.
-    m_state.socketClient.Startup();
+    // Without the socket library the worker's attempts fail and say so; the
+    // player is shown why first.
+    if (const StepResult started = m_state.socketClient.Startup(); started.Box())
+        ShowMessageBox(*started.Box());
     platform::RemoveFile(std::string(settings::kLauncherName) + ".tmp");
     platform::MakeDirectory(kStagingFolder);
     m_window.connectPending = true;
@@ -90,18 +87,16 @@ void LauncherSession::OnConnect() {
     OnConnectButton(m_state, m_window, m_update, m_gameHooks);
 }
 
-bool LauncherSession::StopConnectWorker(int timeoutMs, const std::function<void()>& pump) {
+bool LauncherSession::StopConnectWorker(int timeoutMs) {
     if (!m_worker)
         return true;
     m_worker->RequestStop();
-    return m_worker->WaitForEnd(timeoutMs, pump);
+    return m_worker->WaitForEnd(timeoutMs);
 }
 
 bool LauncherSession::OnCloseCommand() {
-    // stopRequested is set whenever no update runs: at start, and once a road
-    // has ended or been stopped.
-    const bool quit = m_update.stopRequested;
-    m_update.stopRequested = true;
+    const bool quit = !m_update.UpdateRunning();
+    m_update.RequestStop();
     m_state.socketClient.Close();
     m_engine->CloseFtpSession();
     if (!quit)

@@ -20,22 +20,16 @@ namespace tarnvale {
 // What only the front end can do: the pieces of the window that the update
 // engine and the game start call back into. An empty function is skipped.
 struct FrontEndHooks {
+    // The front end's part of the game start, handed on as it is: the click
+    // sound, the options dialog, hiding the Connect button, the quit request and
+    // closing the window (both on the window thread), and the start of the game
+    // client and the end of the process (the system's unless a front end that
+    // must report a failed start replaces them). The session fills in the parts
+    // that are its own (the game folder's checks, the connections, the boxes).
+    GameStartHooks game;
     // Asks the window to close (WM_CLOSE). Called from the window thread and from
     // the HTTP worker; it must not wait for the window thread.
     std::function<void()> requestWindowClose;
-    // Closes the window and waits for it (SendMessage of WM_CLOSE); returns its
-    // result. Only on the window thread.
-    std::function<std::intptr_t()> closeWindow;
-    std::function<void()> runOptionsDialog;  // the options dialog, modally
-    std::function<void()> hideConnectButton; // hide and disable the Connect button
-    std::function<void()> playClickSound;    // "data\sound\beep.wav", asynchronously
-    std::function<void()> postQuitMessage;   // ends the window's main loop
-    // The game client's file name; empty means the built-in one.
-    std::string gameClientExe;
-    // The start of the game client and the end of the process; empty means the
-    // system's (a front end that must report a failed start replaces them).
-    std::function<std::intptr_t(const char* file, const std::string& parameters)> startProgram;
-    std::function<void(unsigned exitCode)> endProcess;
     // Whether Start places the launcher's shortcut on the desktop, as the window
     // does at every start. The headless launcher, a tool run from a terminal,
     // leaves the desktop alone.
@@ -75,11 +69,11 @@ class LauncherSession {
     // false; the launcher stays open, and the next Close ends it.
     bool OnCloseCommand();
 
-    // Asks the connect worker to stop and waits at most `timeoutMs` for it,
-    // calling `pump` meanwhile. A worker still blocked in a connection attempt
-    // then is cut off from the window and left to end with the process. True when
-    // no worker runs any more.
-    bool StopConnectWorker(int timeoutMs, const std::function<void()>& pump = {});
+    // Asks the connect worker to stop and waits at most `timeoutMs` for it. A
+    // worker still blocked in a connection attempt then no longer touches the
+    // window and is left to end with the process. True when no worker runs any
+    // more.
+    bool StopConnectWorker(int timeoutMs);
 
     // The folder the launcher started in: the game folder.
     const std::string& GameFolder() const { return m_gameFolder; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Geometry.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,22 +10,8 @@
 // tables; they hold no drawing of their own, so they are tested everywhere.
 namespace tarnvale::layout {
 
-struct Point {
-    int x = 0;
-    int y = 0;
-};
-
-struct Box {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool Contains(Point p) const {
-        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
-    }
-};
+using Point = ui::Point;
+using Box = ui::Rect;
 
 inline constexpr int kWindowWidth = 580;
 inline constexpr int kWindowHeight = 380;

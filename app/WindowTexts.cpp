@@ -12,11 +12,7 @@
 namespace tarnvale {
 
 std::string ProgressTitle(const LauncherState& state) {
-    const std::uint32_t index =
-        state.selectedPartition < kPartitionCount ? state.selectedPartition : 0;
-    const PartitionEntry& entry = state.partitions[index];
-    // The name field comes from the network and need not hold its terminator.
-    std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
+    std::string name = FieldText(state.ChosenPartition().name);
     if (name.empty())
         name = "Tarnvale";
     return "\xa1\xba" + name + "\xa1\xbb"; // 『 and 』 in code page 936

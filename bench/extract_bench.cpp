@@ -12,10 +12,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_extract ARCHIVE GAMEFOLDER/\n");
         return 2;
     }
-    tarnvale::platform::SetMessageBoxHook([](const char* text, const char*, unsigned) {
-        std::fprintf(stderr, "bench_extract: %s\n", text);
-        return 1;
-    });
+    tarnvale::platform::SetMessageBoxHook(
+        [](const char* text, const char*, unsigned, tarnvale::platform::TextCodePage) {
+            std::fprintf(stderr, "bench_extract: %s\n", text);
+            return 1;
+        });
     std::string folder = argv[2];
     if (folder.empty() || (folder.back() != '/' && folder.back() != '\\'))
         folder += '/';

@@ -1,6 +1,7 @@
 #include "cli/ConsoleView.h"
 
 #include "app/WindowSteps.h"
+#include "app/WindowTexts.h"
 #include "msg/MessageIds.h"
 
 #include <algorithm>
@@ -27,7 +28,10 @@ void ConsoleView::Print(const std::string& line) {
 }
 
 void ConsoleView::SetStatusText(const char* text) {
-    std::lock_guard guard(m_lock);
+    m_mail.Run(WindowMail::kStatusLine, [this, line = std::string(text)] { PrintStatus(line); });
+}
+
+void ConsoleView::PrintStatus(const std::string& text) {
     if (m_status == text)
         return;
     m_status = text;
@@ -44,7 +48,6 @@ void ConsoleView::SetStatusText(const char* text) {
 }
 
 void ConsoleView::FlushRepeats() {
-    std::lock_guard guard(m_lock);
     if (m_repeats == 0)
         return;
     const int repeats = m_repeats;
@@ -55,8 +58,8 @@ void ConsoleView::FlushRepeats() {
 }
 
 void ConsoleView::SetTitleText(const char* text) {
-    std::lock_guard guard(m_lock);
-    Print("== " + m_convert(text) + " ==");
+    m_mail.Run(WindowMail::kTitleLine,
+               [this, line = std::string(text)] { Print("== " + m_convert(line) + " =="); });
 }
 
 std::string FormatSpeed(double bytesPerSecond) {
@@ -112,7 +115,10 @@ std::string ConsoleView::ProgressLine() const {
 }
 
 void ConsoleView::RefreshProgress() {
-    std::lock_guard guard(m_lock);
+    m_mail.Run(WindowMail::kProgress, [this] { PrintProgress(); });
+}
+
+void ConsoleView::PrintProgress() {
     if (m_state.progressView.load() == 0)
         return; // the partition view shows no percentages
     const int total = ProgressPercent(totalBar.GetPos(), totalBar.GetRange());
@@ -129,11 +135,14 @@ void ConsoleView::RefreshProgress() {
 }
 
 void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long total) {
-    std::lock_guard guard(m_lock);
-    if (done < m_transferDone || m_transferDone == 0)
-        m_transferStart = std::chrono::steady_clock::now(); // a new file began
-    m_transferDone = done;
-    m_transferTotal = total;
+    // The time a file began is taken when the report is made, not when it is shown.
+    const auto now = std::chrono::steady_clock::now();
+    m_mail.Run(WindowMail::kTransfer, [this, done, total, now] {
+        if (done < m_transferDone || m_transferDone == 0)
+            m_transferStart = now; // a new file began
+        m_transferDone = done;
+        m_transferTotal = total;
+    });
 }
 
 void ConsoleView::ReportResume(unsigned long long from, unsigned long long total) {
@@ -145,43 +154,36 @@ void ConsoleView::ReportResume(unsigned long long from, unsigned long long total
 }
 
 void ConsoleView::FinishUpdate() {
-    std::lock_guard guard(m_lock);
-    FinishUpdateSteps(*this, m_state, update);
+    m_mail.Run(WindowMail::kInOrder, [this] { FinishUpdateSteps(*this, m_state, update); });
 }
 
 void ConsoleView::ResetToConnect() {
-    std::lock_guard guard(m_lock);
-    ResetToConnectSteps(*this, m_state);
+    m_mail.Run(WindowMail::kInOrder, [this] { ResetToConnectSteps(*this, m_state); });
 }
 
 void ConsoleView::ShowProgressView() {
-    std::lock_guard guard(m_lock);
-    m_state.progressView = 1;
-    const PartitionEntry& chosen = m_state.partitions[m_state.selectedPartition % kPartitionCount];
-    char name[sizeof chosen.name + 1] = {};
-    std::memcpy(name, chosen.name, sizeof chosen.name);
-    char title[260];
-    // "『%s』" in code page 936.
-    std::snprintf(title, sizeof title, "\xa1\xba%s\xa1\xbb", name[0] ? name : "Tarnvale");
-    SetTitleText(title);
+    m_mail.Run(WindowMail::kInOrder, [this] {
+        m_state.progressView = 1;
+        SetTitleText(ProgressTitle(m_state).c_str());
+    });
 }
 
 void ConsoleView::ShowPartitionView() {
-    std::lock_guard guard(m_lock);
+    m_mail.Run(WindowMail::kInOrder, [this] { PrintPartitions(); });
+}
+
+void ConsoleView::PrintPartitions() {
     m_state.progressView = 0;
     Print("Partitions:");
     for (int i = 0; i < kPartitionCount; ++i) {
         const PartitionEntry& entry = m_state.partitions[i];
-        char name[sizeof entry.name + 1] = {};
-        std::memcpy(name, entry.name, sizeof entry.name);
-        char address[sizeof entry.address + 1] = {};
-        std::memcpy(address, entry.address, sizeof entry.address);
-        if (!name[0] && entry.port == 0)
+        const std::string name = FieldText(entry.name);
+        if (name.empty() && entry.port == 0)
             continue;
         char line[160];
         // Numbered from 1, as the connect server's configuration numbers them.
         std::snprintf(line, sizeof line, "  %d) %-31s %s:%u%s", i + 1, m_convert(name).c_str(),
-                      address, entry.port, entry.port ? "" : "  (closed)");
+                      FieldText(entry.address).c_str(), entry.port, entry.port ? "" : "  (closed)");
         Print(line);
     }
 }
@@ -189,6 +191,10 @@ void ConsoleView::ShowPartitionView() {
 void ConsoleView::ShowConnectButton() {
     // The headless launcher has no button: the failure text already stands in the
     // status line, and the front end ends the run with it.
+}
+
+void ConsoleView::RunOnWindowThread(std::function<void()> task) {
+    m_mail.Run(WindowMail::kInOrder, std::move(task));
 }
 
 bool ConsoleView::PumpMessage() {

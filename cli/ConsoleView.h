@@ -3,12 +3,12 @@
 #include "cli/TextConverter.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
+#include "state/WindowMail.h"
 #include "update/UpdateState.h"
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,9 @@ namespace tarnvale::cli {
 // terminal. On a terminal the progress line is redrawn in place; piped to a file,
 // it prints one line per step so the log stays readable, and a status that comes
 // round again is counted instead of printed. Partitions are numbered from 1.
+//
+// The terminal belongs to the front end's thread: the workers' reports reach it
+// through the view's mail, whose notification the front end's queue delivers.
 class ConsoleView : public LauncherWindow {
   public:
     ConsoleView(LauncherState& state, std::FILE* out, bool terminal, const TextConverter& convert);
@@ -26,6 +29,8 @@ class ConsoleView : public LauncherWindow {
 
     // Dispatches one pending message of the front end's queue; false if none.
     void SetMessagePump(std::function<bool()> pump) { m_pump = std::move(pump); }
+    // The workers' way to the front end's thread (WindowMail::Open there first).
+    WindowMail& Mail() { return m_mail; }
 
     void SetStatusText(const char* text) override;
     void SetTitleText(const char* text) override;
@@ -36,6 +41,7 @@ class ConsoleView : public LauncherWindow {
     void ShowPartitionView() override;
     void ShowConnectButton() override;
     bool PumpMessage() override;
+    void RunOnWindowThread(std::function<void()> task) override;
     void ReportTransfer(unsigned long long done, unsigned long long total) override;
     // Prints "resuming at N MB of M MB".
     void ReportResume(unsigned long long from, unsigned long long total) override;
@@ -44,17 +50,17 @@ class ConsoleView : public LauncherWindow {
     void FlushRepeats();
 
     UpdateState update; // the update engine's record, owned by the window
-    std::string StatusText() const {
-        std::lock_guard guard(m_lock);
-        return m_status;
-    }
+    // The status line; on the front end's thread.
+    const std::string& StatusText() const { return m_status; }
 
   private:
     void Print(const std::string& line);
     std::string ProgressLine() const;
+    void PrintStatus(const std::string& text);
+    void PrintProgress();
+    void PrintPartitions();
 
-    // The connect worker and the HTTP worker report from their own threads.
-    mutable std::recursive_mutex m_lock;
+    WindowMail m_mail;
     LauncherState& m_state;
     std::FILE* m_out;
     bool m_terminal;

@@ -44,10 +44,6 @@ class HeadlessView : public ConsoleView {
     StepResult m_failure;
 };
 
-std::string FieldText(const char* field, size_t size) {
-    return std::string(field, strnlen(field, size));
-}
-
 // The partition to start: the option's, or the player's answer on a terminal.
 std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOptions& options,
                                    std::string& why) {
@@ -87,231 +83,278 @@ std::optional<int> ChoosePartition(const LauncherState& state, const HeadlessOpt
     }
 }
 
-// Message boxes go to standard error, their texts converted for the terminal. The
-// "Error" boxes of the message-table loader hold its developer messages in code
-// page 949, as does the installer's box for a file it cannot create; every other
-// text is in the message table's code page, the socket client's "Error" boxes
-// (texts 141 to 144) included. Paths show "/" only.
-struct BoxTexts {
-    const LauncherState* state = nullptr;
-    const TextConverter* table = nullptr;
-};
-BoxTexts g_boxTexts;
+// Message boxes go to standard error, their texts converted for the terminal from
+// the code page each box says it is written in. Paths show "/" only.
+const TextConverter* g_tableText = nullptr;
 
-bool IsTableText(const LauncherState& state, const std::string& text) {
-    for (int id = msgid::kSocketStartupFailed; id <= msgid::kSocketNoWindow; ++id) {
-        const std::string format = state.Text(id);
-        const std::string fixed = format.substr(0, format.find('%'));
-        if (!fixed.empty() && text.compare(0, fixed.size(), fixed) == 0)
-            return true;
-    }
-    return false;
-}
-
-int PrintBox(const char* text, const char* caption, unsigned /*type*/) {
+int PrintBox(const char* text, const char* caption, unsigned /*type*/,
+             platform::TextCodePage codePage) {
     static const TextConverter developer("CP949");
     const std::string body = text ? text : "";
-    const std::string title = caption ? caption : "";
-    const bool korean = title == "Error" && !IsTableText(*g_boxTexts.state, body);
-    std::string shown = korean ? developer(body) : (*g_boxTexts.table)(body);
-    // An archive entry that cannot be created: a path in the game's code page,
-    // then the developer's text.
+    std::string shown =
+        codePage == platform::TextCodePage::kDeveloper ? developer(body) : (*g_tableText)(body);
+    // The installer's box for an archive entry that cannot be created joins a
+    // path in the game's code page and the developer's text.
     const std::string cannotOpen = kCannotOpenFileText;
     if (body.size() > cannotOpen.size() &&
         body.compare(body.size() - cannotOpen.size(), cannotOpen.size(), cannotOpen) == 0)
-        shown = (*g_boxTexts.table)(body.substr(0, body.size() - cannotOpen.size())) +
-                developer(cannotOpen);
+        shown =
+            (*g_tableText)(body.substr(0, body.size() - cannotOpen.size())) + developer(cannotOpen);
     std::replace(shown.begin(), shown.end(), '\\', '/');
-    std::fprintf(stderr, "[%s] %s\n", (*g_boxTexts.table)(title).c_str(), shown.c_str());
+    std::fprintf(stderr, "[%s] %s\n", (*g_tableText)(caption ? caption : "").c_str(),
+                 shown.c_str());
     std::fflush(stderr);
     return 1; // IDOK
 }
 
 } // namespace
 
-void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table) {
-    g_boxTexts = {&state, &table};
+void InstallMessageBoxPrinter(const TextConverter& table) {
+    g_tableText = &table;
     platform::SetMessageBoxHook(PrintBox);
 }
 
-void HeadlessFrontEnd::RunWindow(LauncherState& state) {
-    if (!m_options.host.empty()) {
-        std::memset(state.connectHost, 0, sizeof state.connectHost);
-        std::strncpy(state.connectHost, m_options.host.c_str(), sizeof state.connectHost - 1);
-    }
-    if (m_options.port > 0)
-        state.connectPort = static_cast<std::uint16_t>(m_options.port);
+namespace {
 
-    TextConverter convert(m_options.codePage);
-    HeadlessView view(state, stdout, ::isatty(STDOUT_FILENO) != 0, convert);
-    view.ShowProgressView(); // the window opens on its progress view
+// One run of the headless launcher: the console view, the queue its thread
+// dispatches, and the session behind them, from the start to the game client.
+class HeadlessRun {
+  public:
+    HeadlessRun(const HeadlessOptions& options, LauncherState& state)
+        : m_options(options), m_state(state), m_convert(options.codePage),
+          m_view(state, stdout, ::isatty(STDOUT_FILENO) != 0, m_convert),
+          m_clientName(options.gameClient.empty() ? settings::kGameClientExe : options.gameClient),
+          m_queue([this](const platform::QueuedMessage& message) { OnMessage(message); }) {}
 
+    // The exit status of the run (HeadlessExit), unless the game start ends the
+    // process first.
+    int Run();
+
+  private:
+    FrontEndHooks MakeHooks();
+    void OnMessage(const platform::QueuedMessage& message);
+    // Dispatches until the launcher is ready to play (nullopt) or the run has
+    // ended another way (its exit status).
+    std::optional<int> WaitUntilReady();
+    int AfterHandOver();
+    int AfterFailure();
+    int NoAnswer();
+    int ChooseAndStart();
+    // The HTTP worker's last reports and its hand-over reach this thread through
+    // the queue: once it has ended, what it left there is carried out.
+    void Settle();
+    int Fail(const std::string& why);
+    // Why the game client could not be started; empty when it could.
+    std::string StartFailure() const;
+
+    const HeadlessOptions& m_options;
+    LauncherState& m_state;
+    TextConverter m_convert;
+    HeadlessView m_view;
+    const std::string m_clientName;
+    std::atomic<bool> m_windowClosed{false}; // set from the HTTP worker too
+    std::intptr_t m_startResult = platform::kStartSucceeded;
+    bool m_startSkipped = false;
+    bool m_closedByServer = false;
+    bool m_connected = false;
+    // The queue outlives the session, so that no worker of the session can be
+    // left holding a queue that is gone.
+    platform::MessageQueue m_queue;
+    std::optional<LauncherSession> m_session;
+};
+
+FrontEndHooks HeadlessRun::MakeHooks() {
     FrontEndHooks hooks;
-    std::atomic<bool> windowClosed{false}; // set from the HTTP worker too
-    hooks.requestWindowClose = [&] { windowClosed = true; };
-    hooks.closeWindow = [&] {
-        windowClosed = true;
+    hooks.requestWindowClose = [this] { m_windowClosed = true; };
+    GameStartHooks& game = hooks.game;
+    game.closeWindow = [this] {
+        m_windowClosed = true;
         return std::intptr_t{0};
     };
-    hooks.runOptionsDialog = [] {
+    game.runOptionsDialog = [] {
         std::fprintf(stderr, "config.ini is missing: the game starts with its own defaults\n");
     };
-    hooks.gameClientExe = m_options.gameClient;
-    const std::string clientName =
-        m_options.gameClient.empty() ? settings::kGameClientExe : m_options.gameClient;
-
+    game.gameClientExe = m_clientName.c_str();
     // The game start, watched: a client that cannot be started ends the run with
     // its reason and a failure status. With --no-start nothing is started, also
     // not by the hand-over after an update that carried a new launcher.
-    std::intptr_t startResult = platform::kStartSucceeded;
-    bool startSkipped = false;
-    hooks.startProgram = [&](const char* file, const std::string& parameters) {
+    game.startProgram = [this](const char* file, const std::string& parameters) {
         if (m_options.noStart) {
-            startSkipped = true;
+            m_startSkipped = true;
             return platform::kStartSucceeded; // nothing to report: nothing was started
         }
-        startResult = platform::StartProgram(file, parameters);
-        return startResult;
+        m_startResult = platform::StartProgram(file, parameters);
+        return m_startResult;
     };
-    auto startFailure = [&]() -> std::string {
-        const char* reason = gameclient::StartFailureReason(startResult);
-        return reason ? "the game client " + clientName + " cannot be started: " + reason
-                      : std::string();
-    };
-    hooks.endProcess = [&](unsigned code) {
-        view.FlushRepeats();
-        if (const std::string failure = startFailure(); !failure.empty()) {
+    game.endProcess = [this](unsigned code) {
+        m_view.FlushRepeats();
+        if (const std::string failure = StartFailure(); !failure.empty()) {
             std::fprintf(stderr, "tarnvale-launcher: %s\n", failure.c_str());
             platform::EndProcess(kExitFailed);
         }
         platform::EndProcess(code);
     };
+    return hooks;
+}
 
-    // The queue outlives the session, so that no worker of the session can be
-    // left holding a queue that is gone. A connect server that closes the
-    // connection before it has answered is reported, not waited on; whatever it
-    // sent before closing is read first.
-    LauncherSession* running = nullptr;
-    bool closedByServer = false;
-    platform::MessageQueue queue([&](const platform::QueuedMessage& message) {
-        if (!running || message.message != kWmSocketNotify)
-            return;
-        if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
-            running->OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
-            closedByServer = true;
-        }
-        running->OnSocketNotify(message.wParam, message.lParam);
-    });
-    view.SetMessagePump([&] { return queue.DispatchOne(); });
-    LauncherSession session(state, view, view.update, hooks);
-    running = &session;
-    UpdateEngine& engine = session.Engine();
-    session.Start(queue.Handle());
-    ConnectWorker& worker = session.Worker();
+void HeadlessRun::OnMessage(const platform::QueuedMessage& message) {
+    if (message.message == kWmWindowMail) {
+        m_view.Mail().Deliver();
+        return;
+    }
+    if (!m_session || message.message != kWmSocketNotify)
+        return;
+    // A connect server that closes the connection before it has answered is
+    // reported, not waited on; whatever it sent before closing is read first.
+    if (platform::NoticeEvent(message.lParam) == platform::kFdClose) {
+        m_session->OnSocketNotify(message.wParam, platform::MakeNotice(platform::kFdRead, 0));
+        m_closedByServer = true;
+    }
+    m_session->OnSocketNotify(message.wParam, message.lParam);
+}
 
+std::string HeadlessRun::StartFailure() const {
+    const char* reason = gameclient::StartFailureReason(m_startResult);
+    return reason ? "the game client " + m_clientName + " cannot be started: " + reason
+                  : std::string();
+}
+
+int HeadlessRun::Fail(const std::string& why) {
+    m_view.FlushRepeats();
+    std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
+    return kExitFailed;
+}
+
+void HeadlessRun::Settle() {
+    m_session->Engine().JoinHttpWorker();
+    while (m_queue.DispatchOne()) {
+    }
+}
+
+int HeadlessRun::Run() {
+    if (!m_options.host.empty()) {
+        std::memset(m_state.connectHost, 0, sizeof m_state.connectHost);
+        std::strncpy(m_state.connectHost, m_options.host.c_str(), sizeof m_state.connectHost - 1);
+    }
+    if (m_options.port > 0)
+        m_state.connectPort = static_cast<std::uint16_t>(m_options.port);
+
+    m_view.ShowProgressView(); // the window opens on its progress view
+    m_view.SetMessagePump([this] { return m_queue.DispatchOne(); });
+    m_view.Mail().Open([this] { m_queue.Post(kWmWindowMail); });
+    m_session.emplace(m_state, m_view, m_view.update, MakeHooks());
+    m_session->Start(m_queue.Handle());
+
+    if (const std::optional<int> ended = WaitUntilReady())
+        return *ended;
+    Settle();
+    m_session->Worker().RequestStop();
+    m_session->Worker().WaitForEnd(10000);
+    return ChooseAndStart();
+}
+
+std::optional<int> HeadlessRun::WaitUntilReady() {
     // The whole wait for the connect server's answer has an end, not only the
     // connection itself: a server may accept and then stay silent or send only
     // packets that are not an answer.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_options.connectTimeoutSeconds);
-    bool connected = false;
-    auto fail = [&](const std::string& why) {
-        view.FlushRepeats();
-        std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
-        m_exitCode = kExitFailed;
-    };
-    const std::string server =
-        std::string(state.connectHost) + ":" + std::to_string(state.connectPort);
     // A host name that cannot be resolved is said at once; the worker keeps trying
     // until the timeout, as the launcher does.
     std::uint32_t resolved = 0;
-    const bool resolvable = platform::SocketResolve(state.connectHost, resolved);
-    const std::string hostProblem =
-        "the connect server's host name " + std::string(state.connectHost) + " cannot be resolved";
-    if (!resolvable)
-        std::fprintf(stderr, "tarnvale-launcher: %s; trying until the timeout\n",
-                     hostProblem.c_str());
+    if (!platform::SocketResolve(m_state.connectHost, resolved))
+        std::fprintf(stderr,
+                     "tarnvale-launcher: the connect server's host name %s cannot be resolved; "
+                     "trying until the timeout\n",
+                     m_state.connectHost);
+    const UpdateEngine& engine = m_session->Engine();
     for (;;) {
-        queue.WaitAndDispatchOne(100);
-        connected = connected || !view.connectPending;
-        if (view.readyToPlay)
-            break;
-        if (engine.Outcome() == RoadOutcome::HandedOver) {
-            // The update carried a new launcher: the hand-over has run, and the new
-            // launcher waits for the next start.
-            engine.JoinHttpWorker();
-            worker.RequestStop();
-            view.FlushRepeats();
-            std::printf("A new launcher was installed; it will be used on the next start.\n");
-            if (startSkipped) {
-                std::printf("Not starting the game client (--no-start).\n");
-            } else if (const std::string failure = startFailure(); !failure.empty()) {
-                fail(failure);
-                return;
-            }
-            m_exitCode = kExitStarted;
-            return;
-        }
-        if (windowClosed || view.updateFailed || engine.Outcome() == RoadOutcome::Failed) {
-            engine.JoinHttpWorker();
-            worker.RequestStop();
-            // The player's text of the failing step, and beside it what went
-            // wrong in the platform's words.
-            const StepResult failure = view.Failure();
-            if (failure)
-                fail(convert(view.StatusText()));
-            else
-                fail(convert(state.Text(failure.Message())) + " (" + failure.Detail() + ")");
-            return;
-        }
+        m_queue.WaitAndDispatchOne(100);
+        m_connected = m_connected || !m_view.connectPending;
+        if (m_view.readyToPlay)
+            return std::nullopt;
+        if (engine.Outcome() == RoadOutcome::HandedOver)
+            return AfterHandOver();
+        if (m_windowClosed || m_view.updateFailed || engine.Outcome() == RoadOutcome::Failed)
+            return AfterFailure();
         const bool answered = engine.Outcome() != RoadOutcome::None;
-        if (!answered && closedByServer) {
-            worker.RequestStop();
-            fail("the connect server at " + server + " closed the connection before answering");
-            return;
-        }
-        if (!answered && std::chrono::steady_clock::now() > deadline) {
-            worker.RequestStop();
-            if (!resolvable)
-                fail(hostProblem);
-            else
-                fail((connected ? "the connect server at " + server + " sent no answer within "
-                                : "no answer from the connect server at " + server + " within ") +
-                     std::to_string(m_options.connectTimeoutSeconds) + " s");
-            return;
-        }
+        if (!answered && (m_closedByServer || std::chrono::steady_clock::now() > deadline))
+            return NoAnswer();
     }
-    engine.JoinHttpWorker();
-    worker.RequestStop();
-    worker.WaitForEnd(10000);
+}
 
+int HeadlessRun::AfterHandOver() {
+    // The update carried a new launcher: the hand-over has run (once what the
+    // worker left in the queue has), and the new launcher waits for the next start.
+    Settle();
+    m_session->Worker().RequestStop();
+    m_view.FlushRepeats();
+    std::printf("A new launcher was installed; it will be used on the next start.\n");
+    if (m_startSkipped)
+        std::printf("Not starting the game client (--no-start).\n");
+    else if (const std::string failure = StartFailure(); !failure.empty())
+        return Fail(failure);
+    return kExitStarted;
+}
+
+int HeadlessRun::AfterFailure() {
+    Settle();
+    m_session->Worker().RequestStop();
+    // The player's text of the failing step, and beside it what went wrong in the
+    // platform's words.
+    const StepResult reported = m_view.Failure();
+    if (reported.Failed())
+        return Fail(m_convert(m_state.Text(reported.Message())) + " (" + reported.Detail() + ")");
+    return Fail(m_convert(m_view.StatusText()));
+}
+
+int HeadlessRun::NoAnswer() {
+    m_session->Worker().RequestStop();
+    const std::string server =
+        std::string(m_state.connectHost) + ":" + std::to_string(m_state.connectPort);
+    if (m_closedByServer)
+        return Fail("the connect server at " + server + " closed the connection before answering");
+    std::uint32_t resolved = 0;
+    if (!platform::SocketResolve(m_state.connectHost, resolved))
+        return Fail("the connect server's host name " + std::string(m_state.connectHost) +
+                    " cannot be resolved");
+    return Fail((m_connected ? "the connect server at " + server + " sent no answer within "
+                             : "no answer from the connect server at " + server + " within ") +
+                std::to_string(m_options.connectTimeoutSeconds) + " s");
+}
+
+int HeadlessRun::ChooseAndStart() {
     if (m_options.noStart && !m_options.partition) {
         // Nothing to choose: ready to play is where --no-start stops.
         std::printf("Ready to play; not starting the game client (--no-start).\n");
-        m_exitCode = kExitStarted;
-        return;
+        return kExitStarted;
     }
     std::string why;
-    const std::optional<int> partition = ChoosePartition(state, m_options, why);
+    const std::optional<int> partition = ChoosePartition(m_state, m_options, why);
     if (!partition) {
         std::fprintf(stderr, "tarnvale-launcher: %s\n", why.c_str());
-        m_exitCode = kExitNoPartition;
-        return;
+        return kExitNoPartition;
     }
-    state.selectedPartition = static_cast<std::uint32_t>(*partition);
-    const PartitionEntry& entry = state.partitions[*partition];
+    m_state.selectedPartition = static_cast<std::uint32_t>(*partition);
+    const PartitionEntry& entry = m_state.partitions[*partition];
     std::printf("Partition %d: %s (%s:%u)\n", *partition + 1,
-                convert(FieldText(entry.name, sizeof entry.name)).c_str(),
-                FieldText(entry.address, sizeof entry.address).c_str(), entry.port);
+                m_convert(FieldText(entry.name)).c_str(), FieldText(entry.address).c_str(),
+                entry.port);
     if (m_options.noStart) {
         std::printf("Ready to play; not starting the game client (--no-start).\n");
-        m_exitCode = kExitStarted;
-        return;
+        return kExitStarted;
     }
-    view.ShowProgressView();
-    session.OnConnect(); // ends the process, with a failure status if the start failed
+    m_view.ShowProgressView();
+    m_session->OnConnect(); // ends the process, with a failure status if the start failed
     // Only a failure to store the connection parameters comes back here.
-    fail(convert(state.Text(msgid::kCannotStoreParameters)));
+    return Fail(m_convert(m_state.Text(msgid::kCannotStoreParameters)));
+}
+
+} // namespace
+
+void HeadlessFrontEnd::RunWindow(LauncherState& state) {
+    HeadlessRun run(m_options, state);
+    m_exitCode = run.Run();
 }
 
 } // namespace tarnvale::cli

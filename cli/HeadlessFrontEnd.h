@@ -28,9 +28,9 @@ enum HeadlessExit : int {
 };
 
 // Sends the launcher's message boxes to standard error, converted for the
-// terminal: the table's texts from `table`'s code page, the loader's developer
-// messages from code page 949. Both must outlive the run.
-void InstallMessageBoxPrinter(const LauncherState& state, const TextConverter& table);
+// terminal: texts in the game's code page by `table`, the developer's messages
+// from code page 949. `table` must outlive the run.
+void InstallMessageBoxPrinter(const TextConverter& table);
 
 // Runs the launcher's whole road without a window: connect, update, choose a
 // partition, start the game client. The console view stands in for the window.

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     static tarnvale::LauncherState state; // the one process-wide record
     // Boxes can come from the very start (a missing message.wtf), before the run.
     static const tarnvale::cli::TextConverter boxText(options.codePage);
-    tarnvale::cli::InstallMessageBoxPrinter(state, boxText);
+    tarnvale::cli::InstallMessageBoxPrinter(boxText);
     tarnvale::cli::HeadlessFrontEnd frontEnd(options);
     tarnvale::CUpdateApp app(state, frontEnd);
     app.InitInstance(switches.c_str());

@@ -34,10 +34,18 @@ endif()
 
 if(TARNVALE_TESTS)
   if(CMAKE_CROSSCOMPILING)
-    # GoogleTest for MinGW is built from Debian's sources.
+    # GoogleTest for MinGW is built from its sources: Debian's googletest
+    # package puts them here.
+    set(TARNVALE_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH
+      "GoogleTest's source tree, built for the cross-compiled tests")
+    if(NOT EXISTS ${TARNVALE_GOOGLETEST_SOURCE}/CMakeLists.txt)
+      message(FATAL_ERROR "no GoogleTest sources in ${TARNVALE_GOOGLETEST_SOURCE}: install "
+        "Debian's googletest package (scripts/install-deps) or set TARNVALE_GOOGLETEST_SOURCE")
+    endif()
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    add_subdirectory(${TARNVALE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL
+      SYSTEM)
   else()
     find_package(GTest REQUIRED)
   endif()

@@ -33,7 +33,8 @@ struct Sandbox {
 
 const Sandbox& TheSandbox() {
     static const Sandbox sandbox = [] {
-        platform::SetMessageBoxHook([](const char*, const char*, unsigned) { return 1; });
+        platform::SetMessageBoxHook(
+            [](const char*, const char*, unsigned, platform::TextCodePage) { return 1; });
         char pattern[] = "/tmp/tarnvale-archive-fuzz-XXXXXX";
         const char* made = ::mkdtemp(pattern);
         if (!made)

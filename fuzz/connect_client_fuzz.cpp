@@ -57,7 +57,8 @@ class CheckingRoads : public UpdateRoads {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = [] {
-        platform::SetMessageBoxHook([](const char*, const char*, unsigned) { return 1; });
+        platform::SetMessageBoxHook(
+            [](const char*, const char*, unsigned, platform::TextCodePage) { return 1; });
         return true;
     }();
     (void)quiet;

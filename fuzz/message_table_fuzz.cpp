@@ -12,7 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     static const bool quiet = [] {
-        tarnvale::platform::SetMessageBoxHook([](const char*, const char*, unsigned) { return 1; });
+        tarnvale::platform::SetMessageBoxHook(
+            [](const char*, const char*, unsigned, tarnvale::platform::TextCodePage) { return 1; });
         return true;
     }();
     (void)quiet;

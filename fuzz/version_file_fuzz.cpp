@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tarnvale::UpdateState update;
     std::strcpy(update.server.versionFileName, "version.wvd");
     StatusWindow window;
-    const bool ok = tarnvale::ParseVersionFile("version.wvd", update, launcher, window).Ok();
+    const bool ok = tarnvale::ParseVersionFile("version.wvd", update, launcher, window).Succeeded();
 
     Check(!window.texts.empty() &&
           window.texts[0] == launcher.Text(tarnvale::msgid::kReadingVersionFile));

@@ -30,9 +30,10 @@ bool IsPortText(std::string_view text) {
 
 } // namespace
 
-void ReportStartResult(const LauncherState& state, std::intptr_t result) {
-    if (const int id = gameclient::StartResultMessage(result))
-        ShowErrorBox(state, id);
+void ReportStartResult(const LauncherState& state, const GameStartHooks& hooks,
+                       std::intptr_t result) {
+    if (const int id = gameclient::StartResultMessage(result); id != 0 && hooks.showBox)
+        hooks.showBox(ErrorBox(state, id));
 }
 
 std::string BuildGameCommandLine(std::string_view address, std::string_view portText,
@@ -68,21 +69,20 @@ bool DecodeGameCommandLine(std::string_view line, const ParamKey& key, std::stri
 
 std::string PrepareGameCommandLine(LauncherState& state) {
     // The entry's address field is 16 bytes from the network and need not hold
-    // its terminating zero: copy no more than the field.
-    const std::uint32_t index =
-        state.selectedPartition < kPartitionCount ? state.selectedPartition : 0;
-    const PartitionEntry& entry = state.partitions[index];
-    const size_t length = strnlen(entry.address, sizeof entry.address);
+    // its terminating zero; the record's field is wider.
+    const PartitionEntry& entry = state.ChosenPartition();
+    const std::string address = FieldText(entry.address);
+    static_assert(sizeof state.gameServerAddress > sizeof entry.address);
     std::memset(state.gameServerAddress, 0, sizeof state.gameServerAddress);
-    std::memcpy(state.gameServerAddress, entry.address, length);
+    std::memcpy(state.gameServerAddress, address.data(), address.size());
     std::snprintf(state.gameServerPortText, sizeof state.gameServerPortText, "%d",
                   static_cast<int>(entry.port));
     return BuildGameCommandLine(state.gameServerAddress, state.gameServerPortText, BuildParamKey());
 }
 
 GameStartHooks::GameStartHooks()
-    : startProgram(platform::StartProgram), endProcess(platform::EndProcess),
-      gameClientExe(settings::kGameClientExe) {}
+    : showBox(ShowMessageBox), startProgram(platform::StartProgram),
+      endProcess(platform::EndProcess), gameClientExe(settings::kGameClientExe) {}
 
 namespace {
 void Call(const std::function<void()>& hook) {
@@ -106,8 +106,8 @@ void OnConnectButton(LauncherState& state, LauncherWindow& window, UpdateState& 
     const std::string commandLine = PrepareGameCommandLine(state);
     if (update.updateDone)
         Call(hooks.cleanTempFolder);
-    if (!update.stopRequested) {
-        update.stopRequested = true;
+    if (update.UpdateRunning()) {
+        update.RequestStop();
         Call(hooks.closeSocket);
         Call(hooks.closeFtpSession);
         window.ResetToConnect();
@@ -122,13 +122,14 @@ void OnConnectButton(LauncherState& state, LauncherWindow& window, UpdateState& 
     parameters.port =
         static_cast<std::uint32_t>(std::strtoul(state.gameServerPortText, nullptr, 10));
     if (!WriteConnectionParameters(parameters, hooks.channel)) {
-        ShowErrorBox(state, msgid::kCannotStoreParameters);
+        if (hooks.showBox)
+            hooks.showBox(ErrorBox(state, msgid::kCannotStoreParameters));
         if (hooks.closeWindow)
             hooks.closeWindow();
         return;
     }
 
-    ReportStartResult(state, hooks.startProgram(hooks.gameClientExe, commandLine));
+    ReportStartResult(state, hooks, hooks.startProgram(hooks.gameClientExe, commandLine));
     // The launcher ends whatever the start gave; nothing of the window is cleaned
     // up, and running workers are cut off.
     state.connectWorkerStop = 1;
@@ -139,8 +140,11 @@ std::intptr_t StartAfterSelfUpdate(LauncherState& state, const GameStartHooks& h
     const std::string commandLine = PrepareGameCommandLine(state);
     Call(hooks.closeSocket);
     Call(hooks.closeFtpSession);
+    // The hand-over runs on the window thread: the quit request goes to the
+    // window's own loop, and only after the start, since the shell's start of a
+    // program would take a quit request waiting in its thread's queue as its own.
+    ReportStartResult(state, hooks, hooks.startProgram(hooks.gameClientExe, commandLine));
     Call(hooks.postQuitMessage);
-    ReportStartResult(state, hooks.startProgram(hooks.gameClientExe, commandLine));
     return hooks.closeWindow ? hooks.closeWindow() : 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launch/ConnectionParameters.h"
+#include "msg/MessageBoxRequest.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
 #include "update/UpdateState.h"
@@ -13,8 +14,11 @@
 // Starting the game client for the chosen partition and ending the launcher.
 namespace tarnvale {
 
-// Shows the error box for a start result, if it has one.
-void ReportStartResult(const LauncherState& state, std::intptr_t result);
+struct GameStartHooks;
+
+// Hands the error box for a start result, if it has one, to the front end.
+void ReportStartResult(const LauncherState& state, const GameStartHooks& hooks,
+                       std::intptr_t result);
 
 // The game client's command line: "connect " "/y" + scrambled address + " /z" +
 // scrambled port text + " ", each text scrambled from its own index 0. For an
@@ -44,6 +48,9 @@ struct GameStartHooks {
     std::function<void()> closeFtpSession;      // the FTP road's CloseFtpSession
     std::function<void()> postQuitMessage;      // PostQuitMessage(0) on the calling thread
     std::function<std::intptr_t()> closeWindow; // send WM_CLOSE to the launcher window
+    // The front end's way to show the error boxes of the game start (the system's
+    // box unless replaced).
+    std::function<void(const MessageBoxRequest&)> showBox;
 
     // The start and the end of the process; tests replace them to watch instead.
     std::function<std::intptr_t(const char* file, const std::string& parameters)> startProgram;

@@ -33,8 +33,9 @@ constexpr char kRecordAllocError[] = "\xb8\xde\xb8\xf0\xb8\xae \xc7\xd2\xb4\xe7 
                                      "#2(VeyMsg)";
 constexpr char kIndexError[] = "message index table make error!!";
 
-void ErrorBox(const char* text) {
-    platform::ShowMessageBox(text, "Error", platform::kMbOk);
+// The loader's boxes: plain, captioned "Error", in the developer's code page.
+MessageBoxRequest ErrorBox(const char* text) {
+    return {text, "Error", platform::kMbOk, false, platform::TextCodePage::kDeveloper};
 }
 
 } // namespace
@@ -51,64 +52,64 @@ void VeyMsg::Clear() {
     m_bLoaded = false;
 }
 
-msg::MessageFileStatus VeyMsg::Load(const char* fileName) {
+MessageTableLoad VeyMsg::Load(const char* fileName) {
     std::string bytes;
     if (!platform::ReadWholeFile(fileName, bytes)) {
         char text[128];
         std::snprintf(text, sizeof text, kFileMissing, fileName);
-        ErrorBox(text);
-        return msg::MessageFileStatus::CannotOpen;
+        return {msg::MessageFileStatus::CannotOpen, {ErrorBox(text)}};
     }
     return LoadFromMemory(bytes);
 }
 
-msg::MessageFileStatus VeyMsg::LoadFromMemory(std::string_view bytes) {
+MessageTableLoad VeyMsg::LoadFromMemory(std::string_view bytes) {
     Clear();
 
     const msg::MessageFile file = msg::ParseMessageFile(bytes, settings::kMessageKey);
+    MessageTableLoad load{file.status, {}};
     try {
         m_records.reserve(file.records.size());
     } catch (const std::bad_alloc&) {
-        ErrorBox(kAllocError);
-        return file.status;
+        load.boxes.push_back(ErrorBox(kAllocError));
+        return load;
     }
     m_bLoaded = true;
     m_header = file.header;
     switch (file.status) {
     case msg::MessageFileStatus::BadSignature:
-        ErrorBox(kBadSignature);
-        return file.status;
+        load.boxes.push_back(ErrorBox(kBadSignature));
+        return load;
     case msg::MessageFileStatus::BadVersion:
-        ErrorBox(kBadVersion);
-        return file.status;
+        load.boxes.push_back(ErrorBox(kBadVersion));
+        return load;
     case msg::MessageFileStatus::BadCount:
-        ErrorBox(kBadCount);
-        return file.status;
+        load.boxes.push_back(ErrorBox(kBadCount));
+        return load;
     default:
         break; // a short or out-of-step file keeps the records before the damage
     }
     for (const msg::MessageFileRecord& record : file.records) {
         // The text buffer ends at its first zero byte, as the file's texts do.
-        AddRecord(record.id, std::string(record.text.c_str()).c_str());
+        if (const char* problem = AddRecord(record.id, std::string(record.text.c_str()).c_str()))
+            load.boxes.push_back(ErrorBox(problem));
     }
-    return file.status;
+    return load;
 }
 
-void VeyMsg::AddRecord(int identifier, const char* text) {
+const char* VeyMsg::AddRecord(int identifier, const char* text) {
     if (text[0] == '\0')
-        return;
+        return nullptr;
     MessageRecord* record = nullptr;
     try {
         m_records.push_back(std::make_unique<MessageRecord>(MessageRecord{identifier, text}));
         record = m_records.back().get();
     } catch (const std::bad_alloc&) {
-        ErrorBox(kRecordAllocError);
-        return;
+        return kRecordAllocError;
     }
-    if (identifier >= 0 && identifier < kIndexSize - 1)
-        m_index[identifier] = record;
-    else
-        ErrorBox(kIndexError);
+    if (identifier < 0 || identifier >= kIndexSize - 1)
+        return kIndexError;
+    m_index[identifier] = record;
+    return nullptr;
 }
 
 const char* VeyMsg::GetText(int id) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/MessageBoxRequest.h"
 #include "msg/MessageFile.h"
 
 #include <array>
@@ -9,6 +10,13 @@
 #include <vector>
 
 namespace tarnvale {
+
+// What loading the message table found: the file's status, for tools, and the
+// boxes to show the player.
+struct MessageTableLoad {
+    msg::MessageFileStatus status = msg::MessageFileStatus::Ok;
+    std::vector<MessageBoxRequest> boxes;
+};
 
 // The message table: every user-visible text that is data rather than program,
 // loaded once from "message.wtf" and fetched by numeric identifier.
@@ -27,11 +35,12 @@ class VeyMsg {
     VeyMsg(const VeyMsg&) = delete;
     VeyMsg& operator=(const VeyMsg&) = delete;
 
-    // Reads the table, showing its own "Error" boxes for problems. The result is
-    // for tools; the launcher goes on with whatever was loaded.
-    msg::MessageFileStatus Load(const char* fileName);
+    // Reads the table. What went wrong comes back as the "Error" boxes the
+    // player is shown, in order, in the developer's code page; the launcher then
+    // goes on with whatever was loaded.
+    MessageTableLoad Load(const char* fileName);
     // The same from the file's bytes.
-    msg::MessageFileStatus LoadFromMemory(std::string_view bytes);
+    MessageTableLoad LoadFromMemory(std::string_view bytes);
     // Never null; valid until the table is cleared.
     const char* GetText(int id) const;
     void Clear();
@@ -41,7 +50,8 @@ class VeyMsg {
     const std::array<std::uint8_t, msg::kHeaderSize>& Header() const { return m_header; }
 
   private:
-    void AddRecord(int identifier, const char* text);
+    // Adds one record; returns the developer's text of what went wrong, if anything.
+    const char* AddRecord(int identifier, const char* text);
 
     bool m_bLoaded = false; // the list exists (its anchor, in the file's terms)
     std::vector<std::unique_ptr<MessageRecord>> m_records; // file order

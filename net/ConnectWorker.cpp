@@ -2,8 +2,6 @@
 
 #include "msg/MessageIds.h"
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -13,14 +11,8 @@ namespace tarnvale {
 struct ConnectWorker::Shared {
     std::mutex mutex;
     std::condition_variable changed;
-    bool stop = false;  // RequestStop was called
+    bool stop = false;  // RequestStop was called: the window is not touched again
     bool ended = false; // the thread body has returned
-
-    // Every call on the window counts itself here and looks at `cutOff` first.
-    // WaitForEnd sets `cutOff` and then waits for the count to reach zero, so
-    // once it returns the thread never touches the window again.
-    std::atomic<bool> cutOff{false};
-    std::atomic<int> windowCalls{0};
 };
 
 namespace {
@@ -30,29 +22,38 @@ struct WorkerArgs {
     LauncherWindow& window;
     platform::NotifyWindow notifyWindow;
     int pauseMs;
+    ConnectWorker::BoxShower showBox;
     std::shared_ptr<ConnectWorker::Shared> shared;
 };
 
-// Runs `call` on the window unless the worker has been cut off from it.
+// A socket that cannot be made is reported in the box its failure carries, shown
+// on this thread (the attempts wait for the player) and outside the lock.
+void ShowBoxOf(const WorkerArgs& args, const StepResult& result) {
+    if (result.Box() && args.showBox)
+        args.showBox(*result.Box());
+}
+
+// Runs `call` on the window unless a stop was asked for. The window's operations
+// never wait for the window thread, so holding the lock during the call costs
+// nothing; it means that once RequestStop has returned the thread never touches
+// the window again, whatever it is blocked in.
 template <class Call> bool WithWindow(const WorkerArgs& args, Call call) {
-    ConnectWorker::Shared& shared = *args.shared;
-    ++shared.windowCalls;
-    const bool reachable = !shared.cutOff;
-    if (reachable)
-        call(args.window);
-    --shared.windowCalls;
-    return reachable;
+    std::lock_guard<std::mutex> lock(args.shared->mutex);
+    if (args.shared->stop)
+        return false;
+    call(args.window);
+    return true;
 }
 
 bool StopWanted(const WorkerArgs& args) {
     std::lock_guard<std::mutex> lock(args.shared->mutex);
-    return args.shared->stop || args.shared->cutOff || args.state.connectWorkerStop != 0;
+    return args.shared->stop || args.state.connectWorkerStop != 0;
 }
 
 void Pause(const WorkerArgs& args) {
     std::unique_lock<std::mutex> lock(args.shared->mutex);
     args.shared->changed.wait_for(lock, std::chrono::milliseconds(args.pauseMs),
-                                  [&] { return args.shared->stop || args.shared->cutOff; });
+                                  [&] { return args.shared->stop; });
 }
 
 void Body(const WorkerArgs& args) {
@@ -62,15 +63,17 @@ void Body(const WorkerArgs& args) {
         if (!WithWindow(args, [&](LauncherWindow& w) { pending = w.connectPending; }))
             break;
         if (pending) {
-            if (!WithWindow(
-                    args,
-                    [&](LauncherWindow& w) { w.SetStatusText(state.Text(msgid::kConnecting)); }) ||
-                StopWanted(args))
+            if (!WithWindow(args, [&](LauncherWindow& w) {
+                    w.SetStatusText(state.Text(msgid::kConnecting));
+                }))
                 break;
             // connectHost is written once before the window exists, so it can be read
             // here without a lock.
-            state.socketClient.CreateSocket(args.notifyWindow);
-            if (state.socketClient.Connect(state.connectHost, state.connectPort, kWmSocketNotify)) {
+            ShowBoxOf(args, state.socketClient.CreateSocket(args.notifyWindow));
+            const StepResult connected =
+                state.socketClient.Connect(state.connectHost, state.connectPort, kWmSocketNotify);
+            ShowBoxOf(args, connected);
+            if (connected) {
                 // From here on the socket notices drive the protocol.
                 WithWindow(args, [](LauncherWindow& w) { w.connectPending = false; });
                 break;
@@ -93,8 +96,9 @@ void Body(const WorkerArgs& args) {
 } // namespace
 
 ConnectWorker::ConnectWorker(LauncherState& state, LauncherWindow& window,
-                             platform::NotifyWindow notifyWindow, int pauseMs)
-    : m_state(state), m_window(window), m_notifyWindow(notifyWindow), m_pauseMs(pauseMs) {}
+                             platform::NotifyWindow notifyWindow, int pauseMs, BoxShower showBox)
+    : m_state(state), m_window(window), m_notifyWindow(notifyWindow), m_pauseMs(pauseMs),
+      m_showBox(std::move(showBox)) {}
 
 ConnectWorker::~ConnectWorker() {
     RequestStop();
@@ -105,7 +109,7 @@ void ConnectWorker::Start() {
     if (m_thread.joinable())
         return;
     m_shared = std::make_shared<Shared>();
-    WorkerArgs args{m_state, m_window, m_notifyWindow, m_pauseMs, m_shared};
+    WorkerArgs args{m_state, m_window, m_notifyWindow, m_pauseMs, m_showBox, m_shared};
     m_thread = std::thread([args] { Body(args); });
 }
 
@@ -119,40 +123,23 @@ void ConnectWorker::RequestStop() {
     m_shared->changed.notify_all();
 }
 
-bool ConnectWorker::WaitForEnd(int timeoutMs, const std::function<void()>& pump) {
+bool ConnectWorker::WaitForEnd(int timeoutMs) {
     if (!m_thread.joinable())
         return true;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    const auto slice = std::chrono::milliseconds(pump ? 10 : 100);
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(m_shared->mutex);
-            const auto until = std::min(deadline, Clock::now() + slice);
-            if (m_shared->changed.wait_until(lock, until, [&] { return m_shared->ended; })) {
-                lock.unlock();
-                m_thread.join();
-                return true;
-            }
-        }
-        if (Clock::now() >= deadline)
-            break;
-        if (pump)
-            pump();
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    if (m_shared->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return m_shared->ended; })) {
+        lock.unlock();
+        m_thread.join();
+        return true;
     }
-    // Still blocked, in practice inside a connection attempt. Cut the thread off
-    // from the window, let any call on it in progress finish, and leave the thread
-    // to end by itself; everything it still uses outlives it.
-    {
-        std::lock_guard<std::mutex> lock(m_shared->mutex);
-        m_shared->cutOff = true;
-    }
-    m_shared->changed.notify_all();
-    while (m_shared->windowCalls != 0) {
-        if (pump)
-            pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // Still blocked, in practice inside a connection attempt, which nothing
+    // portable can cut short (the window of the original ends the thread by
+    // force). It no longer touches the window (the stop is set, under this
+    // lock), everything else it uses outlives it, and it ends by itself when
+    // the attempt returns, or with the process.
+    m_shared->stop = true;
+    lock.unlock();
     m_thread.detach();
     return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/MessageBoxRequest.h"
 #include "platform/MessageQueue.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
@@ -21,9 +22,12 @@ namespace tarnvale {
 class ConnectWorker {
   public:
     static constexpr int kDefaultPauseMs = 500;
+    // How the front end shows the box of a socket that cannot be made; called on
+    // the worker's thread, which waits until the player has closed it.
+    using BoxShower = std::function<void(const MessageBoxRequest&)>;
 
     ConnectWorker(LauncherState& state, LauncherWindow& window, platform::NotifyWindow notifyWindow,
-                  int pauseMs = kDefaultPauseMs);
+                  int pauseMs = kDefaultPauseMs, BoxShower showBox = ShowMessageBox);
     // Asks the thread to stop and waits for it as WaitForEnd(10000) does.
     ~ConnectWorker();
     ConnectWorker(const ConnectWorker&) = delete;
@@ -34,12 +38,10 @@ class ConnectWorker {
     // Makes the thread end at its next pass; a pause in progress ends at once. A
     // connection attempt in progress is not interrupted.
     void RequestStop();
-    // Waits at most timeoutMs for the thread to end, calling `pump` (when given)
-    // every few milliseconds meanwhile, so that a window whose thread waits here can
-    // still answer the worker's calls. True when the thread has ended. Otherwise
-    // the thread is cut off: it makes no further call on the window and is left to
-    // end by itself when its connection attempt returns.
-    bool WaitForEnd(int timeoutMs, const std::function<void()>& pump = {});
+    // Waits at most timeoutMs for the thread to end. True when it has ended.
+    // Otherwise it makes no further call on the window and is left to end by
+    // itself when its connection attempt returns.
+    bool WaitForEnd(int timeoutMs);
     // True while the thread runs.
     bool Running() const;
 
@@ -50,6 +52,7 @@ class ConnectWorker {
     LauncherWindow& m_window;
     platform::NotifyWindow m_notifyWindow;
     int m_pauseMs;
+    BoxShower m_showBox;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
 };

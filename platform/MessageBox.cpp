@@ -8,9 +8,10 @@ std::atomic<MessageBoxHook> g_hook{nullptr};
 std::atomic<void*> g_mainWindow{nullptr};
 } // namespace
 
-int ShowMessageBox(const char* text, const char* caption, unsigned type, bool ownedByMainWindow) {
+int ShowMessageBox(const char* text, const char* caption, unsigned type, bool ownedByMainWindow,
+                   TextCodePage codePage) {
     if (MessageBoxHook hook = g_hook.load())
-        return hook(text, caption, type);
+        return hook(text, caption, type, codePage);
     return ShowSystemMessageBox(text, caption, type,
                                 ownedByMainWindow ? g_mainWindow.load() : nullptr);
 }

@@ -4,7 +4,10 @@
 #include "transport/SocketClient.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace tarnvale {
 
@@ -17,6 +20,12 @@ struct PartitionEntry {
 static_assert(sizeof(PartitionEntry) == 50, "PartitionEntry is a 50-byte wire record");
 
 inline constexpr int kPartitionCount = 10;
+
+// The text of a fixed-width field that came from the network: up to its first
+// zero byte, or the whole field when it holds none.
+template <std::size_t N> std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
 
 enum LaunchMode : std::uint32_t {
     kLaunchNormal = 0,
@@ -45,6 +54,10 @@ struct LauncherState {
     SocketClient socketClient{messages};
 
     const char* Text(int id) const { return messages.GetText(id); }
+    // The chosen partition's entry; the first one while the index is out of range.
+    const PartitionEntry& ChosenPartition() const {
+        return partitions[selectedPartition < kPartitionCount ? selectedPartition : 0];
+    }
 };
 
 } // namespace tarnvale

@@ -2,7 +2,6 @@
 
 #include "msg/MessageIds.h"
 #include "platform/Files.h"
-#include "platform/MessageBox.h"
 #include "tarnvale/settings.h"
 
 #include <cstdarg>
@@ -22,18 +21,21 @@ std::string ApplicationName() {
     return name.empty() ? std::string(settings::kLauncherName) : name;
 }
 
-void ShowErrorBox(const LauncherState& state, int id) {
-    platform::ShowMessageBox(state.Text(id), ApplicationName().c_str(), platform::kMbIconError,
-                             true);
+MessageBoxRequest ErrorBox(const LauncherState& state, int id) {
+    return {state.Text(id), ApplicationName(), platform::kMbIconError, true};
 }
 
-void FormattedMessageBox(const LauncherState& state, const char* format, ...) {
+void ShowErrorBox(const LauncherState& state, int id) {
+    ShowMessageBox(ErrorBox(state, id));
+}
+
+MessageBoxRequest FormattedMessage(const LauncherState& state, const char* format, ...) {
     char text[1024];
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    platform::ShowMessageBox(text, state.Text(msgid::kFormattedCaption), platform::kMbOk);
+    return {text, state.Text(msgid::kFormattedCaption), platform::kMbOk};
 }
 
 } // namespace tarnvale

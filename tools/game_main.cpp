@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
     // The registry first: the launcher's values are good for 26 seconds only.
     ConnectionParameters fromRegistry;
     if (!ReadConnectionParameters(fromRegistry)) {
+        // Recorded too: the launcher's hand-over after installing a new launcher
+        // starts the client without fresh values, and its test looks for that.
+        Record("no connection parameters\n");
         std::fprintf(stderr,
                      "tarnvale-game: no connection parameters: the launcher's values are "
                      "missing or older than 26 seconds (looked in %s and %s)\n",

@@ -2,7 +2,6 @@
 
 #include "msg/MessageIds.h"
 #include "msg/VeyMsg.h"
-#include "platform/MessageBox.h"
 #include "transport/PacketFraming.h"
 
 #include <cstdio>
@@ -72,57 +71,68 @@ SocketClient::~SocketClient() {
     Close();
 }
 
-void SocketClient::ShowError(const char* text) const {
-    platform::ShowMessageBox(text, "Error", platform::kMbOk);
+StepResult SocketClient::ErrorBox(int id, std::string text, std::string detail) const {
+    // A plain box captioned "Error", its text from the message table.
+    return StepResult::FailureWithBox(id, std::move(detail),
+                                      MessageBoxRequest{std::move(text), "Error"});
 }
 
-bool SocketClient::Startup() {
+StepResult SocketClient::Startup() {
     platform::SocketLibraryInfo info;
-    if (platform::SocketStartup(kSocketVersion, info) != 0) {
-        ShowError(m_messages.GetText(msgid::kSocketStartupFailed));
-        return false;
-    }
+    if (platform::SocketStartup(kSocketVersion, info) != 0)
+        return ErrorBox(msgid::kSocketStartupFailed,
+                        m_messages.GetText(msgid::kSocketStartupFailed),
+                        "the socket library cannot start: error " +
+                            std::to_string(platform::SocketLastError()));
     if (info.version != kSocketVersion) {
         platform::SocketCleanup();
-        ShowError(m_messages.GetText(msgid::kSocketVersionMissing));
-        return false;
+        return ErrorBox(msgid::kSocketVersionMissing,
+                        m_messages.GetText(msgid::kSocketVersionMissing),
+                        "the socket library offers no version 2.2");
     }
     // "No socket" is kInvalidSocket throughout: on POSIX the value 0 is standard
     // input, which must never be sent to or closed.
     m_hSocket = platform::kInvalidSocket;
     m_nSocketLimit = info.maxSockets;
-    return true;
+    return {};
 }
 
-bool SocketClient::CreateSocket(platform::NotifyWindow window) {
+StepResult SocketClient::CreateSocket(platform::NotifyWindow window) {
     // A socket left open by an earlier attempt is closed rather than leaked.
     Close();
     const platform::SocketHandle socket = platform::SocketCreateStream();
     if (socket == platform::kInvalidSocket) {
-        const std::string text = FormatErrorCodeText(m_messages.GetText(msgid::kSocketCreateFailed),
-                                                     platform::SocketLastError())
-                                     .substr(0, 127);
-        ShowError(text.c_str());
-        return false;
+        const int error = platform::SocketLastError();
+        return ErrorBox(msgid::kSocketCreateFailed,
+                        FormatErrorCodeText(m_messages.GetText(msgid::kSocketCreateFailed), error)
+                            .substr(0, 127),
+                        "no socket: error " + std::to_string(error));
     }
     m_hSocket = socket;
     m_hWnd = window;
-    return true;
+    return {};
 }
 
-bool SocketClient::Connect(const char* host, std::uint16_t port, unsigned message) {
-    if (m_hWnd == nullptr) {
-        ShowError(m_messages.GetText(msgid::kSocketNoWindow));
-        return false;
+StepResult SocketClient::Connect(const char* host, std::uint16_t port, unsigned message) {
+    if (m_hWnd == nullptr)
+        return ErrorBox(msgid::kSocketNoWindow, m_messages.GetText(msgid::kSocketNoWindow),
+                        "no window for the socket's notices");
+    if (m_hSocket == platform::kInvalidSocket) {
+        if (StepResult created = CreateSocket(m_hWnd); !created)
+            return created;
     }
-    if (m_hSocket == platform::kInvalidSocket && !CreateSocket(m_hWnd))
-        return false;
+    const std::string where = std::string(host) + ":" + std::to_string(port);
+    auto refused = [&](const char* what) {
+        const int error = platform::SocketLastError();
+        Close();
+        return StepResult::Failure(msgid::kConnectFailed, std::string(what) + " " + where +
+                                                              ": error " + std::to_string(error));
+    };
 
     std::uint32_t address = platform::SocketInetAddr(host);
     if (address == platform::kInaddrNone && !platform::SocketResolve(host, address)) {
         Trace("gethostbyname return NULL error %d", platform::SocketLastError());
-        Close();
-        return false;
+        return refused("cannot resolve");
     }
     // The socket is still blocking here, so this waits until the connection is
     // made or refused. Every failure goes through Close, which forgets the handle,
@@ -130,15 +140,13 @@ bool SocketClient::Connect(const char* host, std::uint16_t port, unsigned messag
     if (platform::SocketConnect(m_hSocket, address, port) != 0 &&
         platform::SocketLastError() != platform::kWouldBlock) {
         Trace("connect error %d", platform::SocketLastError());
-        Close();
-        return false;
+        return refused("cannot connect to");
     }
     if (platform::SocketAsyncSelect(m_hSocket, m_hWnd, message, kNoticeEvents) != 0) {
         Trace("WSAAsyncSelect error 0x%0X", static_cast<unsigned>(platform::SocketLastError()));
-        Close();
-        return false;
+        return refused("no notices for the connection to");
     }
-    return true;
+    return {};
 }
 
 bool SocketClient::Send(const void* data, int length) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msg/StepResult.h"
 #include "platform/MessageQueue.h"
 #include "platform/Sockets.h"
 
@@ -58,16 +59,17 @@ class SocketClient {
     SocketClient(const SocketClient&) = delete;
     SocketClient& operator=(const SocketClient&) = delete;
 
-    // Starts the socket library, version 2.2. Shows text 141 or 142 in an "Error" box
-    // when it cannot.
-    bool Startup();
-    // Creates a stream socket whose notices will go to `window`. Shows text 143 with
-    // the error code when it cannot.
-    bool CreateSocket(platform::NotifyWindow window);
+    // Starts the socket library, version 2.2. When it cannot, the failure carries
+    // the "Error" box with text 141 or 142.
+    StepResult Startup();
+    // Creates a stream socket whose notices will go to `window`. When it cannot,
+    // the failure carries the "Error" box with text 143 and the error code.
+    StepResult CreateSocket(platform::NotifyWindow window);
     // Connects (blocking) to a dotted address or host name and registers for
-    // notices `message`: read, write and close. Failures close the socket silently;
-    // without a notify window it shows text 144.
-    bool Connect(const char* host, std::uint16_t port, unsigned message);
+    // notices `message`: read, write and close. A failure closes the socket and
+    // carries no box (the caller shows its status texts), except without a notify
+    // window: then the "Error" box with text 144.
+    StepResult Connect(const char* host, std::uint16_t port, unsigned message);
     // True when every byte went out; false when bytes were parked for the next
     // write notice, or the connection was dropped.
     bool Send(const void* data, int length);
@@ -92,7 +94,7 @@ class SocketClient {
   private:
     int FrameHeld();
     int QueuePacket(const std::uint8_t* data, int length);
-    void ShowError(const char* text) const;
+    StepResult ErrorBox(int id, std::string text, std::string detail) const;
 
     // The client's trace (to "wsctlc.log") is switched off for good: these calls
     // return at once and no file is ever created. They mark the events it covers.

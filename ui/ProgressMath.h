@@ -1,20 +1,12 @@
 #pragma once
 
+#include "ui/Geometry.h"
+
 #include <cstddef>
 #include <string>
 
 // The arithmetic of the toolkit's two progress displays, apart from their drawing.
 namespace tarnvale::ui {
-
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool operator==(const Rect&) const = default;
-};
 
 // The bitmap bar: its range is at least 1, a position is kept within 0..range.
 int BitmapBarRange(int range);

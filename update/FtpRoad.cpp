@@ -62,19 +62,20 @@ std::string UpdateEngine::FtpDetail(const std::string& what) const {
 }
 
 StepResult UpdateEngine::OpenFtpSession() {
-    if (!m_ftp.OpenSession(updateserver::kFtpAgentName)) {
-        FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
-                            m_launcher.Text(msgid::kInternetOpenFailed), m_ftp.ErrorCode());
-        return StepResult::Failure(msgid::kInternetOpenFailed, FtpDetail("session"));
-    }
+    // The player confirms both failures in a box, which the road hands up.
+    if (!m_ftp.OpenSession(updateserver::kFtpAgentName))
+        return StepResult::FailureWithBox(
+            msgid::kInternetOpenFailed, FtpDetail("session"),
+            FormattedMessage(m_launcher, "%s\n[Error Code : %d]",
+                             m_launcher.Text(msgid::kInternetOpenFailed), m_ftp.ErrorCode()));
     if (!m_ftp.Connect(m_update.server.serverAddress, m_update.server.serverPort,
                        m_update.server.accountName, m_update.server.accountPassword)) {
-        FormattedMessageBox(m_launcher, "%s\n[Error Code : %d]",
-                            m_launcher.Text(msgid::kFtpConnectFailed), m_ftp.ErrorCode());
-        const StepResult failure =
-            StepResult::Failure(msgid::kFtpConnectFailed,
-                                FtpDetail(std::string("login at ") + m_update.server.serverAddress +
-                                          ":" + std::to_string(m_update.server.serverPort)));
+        const StepResult failure = StepResult::FailureWithBox(
+            msgid::kFtpConnectFailed,
+            FtpDetail(std::string("login at ") + m_update.server.serverAddress + ":" +
+                      std::to_string(m_update.server.serverPort)),
+            FormattedMessage(m_launcher, "%s\n[Error Code : %d]",
+                             m_launcher.Text(msgid::kFtpConnectFailed), m_ftp.ErrorCode()));
         m_ftp.CloseSession();
         return failure;
     }
@@ -87,7 +88,7 @@ bool UpdateEngine::StartFtpUpdate(const char* address, std::uint16_t port, const
     const StepResult result = RunFtpRoad(address, port, name, password, versionFile);
     if (!result)
         FailRoad(result);
-    return result.Ok();
+    return result.Succeeded();
 }
 
 StepResult UpdateEngine::RunFtpRoad(const char* address, std::uint16_t port, const char* name,
@@ -312,7 +313,7 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
             return false;
         for (const RemoteFile& file : m_listing) {
             if (NamesEqual(file.name, entry.name))
-                return m_trust.CheckFile(m_remoteFolder + file.name, entry.localPath).Ok();
+                return m_trust.CheckFile(m_remoteFolder + file.name, entry.localPath).Succeeded();
         }
         return false;
     };
@@ -445,7 +446,8 @@ bool UpdateEngine::RefreshRemoteListing() {
             continue;
         // The FTP client leaves out names too long for a slot (over 255 bytes).
         if (m_listing.size() >= kMaxRemoteListing) {
-            FormattedMessageBox(m_launcher, "%s", m_launcher.Text(msgid::kListingTooLong));
+            m_window.ShowMessage(
+                FormattedMessage(m_launcher, "%s", m_launcher.Text(msgid::kListingTooLong)));
             continue;
         }
         m_listing.push_back({entry.name, static_cast<std::uint32_t>(entry.size)});

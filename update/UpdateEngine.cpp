@@ -86,6 +86,8 @@ StepResult UpdateEngine::Refuse(StepResult result) {
 }
 
 void UpdateEngine::FailRoad(const StepResult& failure) {
+    if (failure.Box())
+        m_window.ShowMessage(*failure.Box());
     m_window.ReportFailure(failure);
 }
 

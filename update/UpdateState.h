@@ -42,10 +42,18 @@ struct UpdateState {
     std::vector<VersionEntry> versionTable; // at most kMaxVersions entries
     ListFlags listFlags;
 
-    std::atomic<bool> stopRequested{true};      // Close pressed during an update, or update over
+    // Set while no update runs (at the start, once a road has ended) and by the
+    // Close button to stop a running transfer after its chunk; a road clears it
+    // when it begins. Read it through the two questions below.
+    std::atomic<bool> stopRequested{true};
     std::atomic<bool> updateDone{false};        // the update has finished
     std::atomic<bool> selfUpdatePending{false}; // the launcher's own executable is updated
     std::atomic<bool> resumeFromLog{false};     // patch.log existed when the version began
+
+    // Whether an update is under way (and has not been asked to stop).
+    bool UpdateRunning() const { return !stopRequested; }
+    // Asks a running transfer to stop after its current chunk.
+    void RequestStop() { stopRequested = true; }
 };
 
 } // namespace tarnvale

@@ -2,9 +2,9 @@
 
 #include "app/WindowSteps.h"
 #include "app/WindowTexts.h"
-#include "options/COptionDlg.h"
 #include "options/ConfigKey.h"
 #include "options/WindowModeValue.h"
+#include "options/win32/COptionDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramStart.h"
 #include "res/ResourceIds.h"
@@ -20,11 +20,17 @@
 namespace tarnvale {
 namespace {
 
-// A window operation that a worker thread asks the window thread to carry out;
-// lParam points at the call.
-constexpr UINT kWmRunOnWindowThread = WM_APP + 1;
+static_assert(kWmWindowMail == WM_APP + 1, "the mail's notification is a message of the window");
+// The mail's delivery is spread out to at most one every this many milliseconds,
+// by this timer.
+constexpr DWORD kMailIntervalMs = 15;
+constexpr UINT_PTR kMailTimer = 1;
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+// A server that cannot be chosen: its name faded to the skin's dark gold on the
+// flat, sunken plate of its disabled bitmap, so that it reads as closed at a
+// glance beside the black names of the open ones.
+constexpr COLORREF kClosedCaption = RGB(0x7d, 0x5a, 0x22);
 constexpr COLORREF kSeeThrough = RGB(0, 255, 0);
 constexpr COLORREF kPercentColour = RGB(220, 32, 128);
 constexpr char kTextFace[] = "\xcb\xce\xcc\xe5"; // 宋体 in code page 936
@@ -36,13 +42,6 @@ RECT ToRect(const layout::Box& box) {
 void PlayClickSound() {
     // A missing file plays nothing, or the system's own sound; neither is reported.
     ::sndPlaySoundA("data\\sound\\beep.wav", SND_ASYNC);
-}
-
-// Answers the calls that workers send to this thread, without taking any posted
-// message: for waits of the window thread that a worker's call must not block.
-void AnswerSentMessages() {
-    MSG message;
-    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 int ButtonIndex(int id) {
@@ -75,51 +74,57 @@ CUpdateDlg::~CUpdateDlg() {
 
 FrontEndHooks CUpdateDlg::MakeHooks() {
     FrontEndHooks hooks;
-    // Posted, not sent: the HTTP worker asks too, and must not wait for the window.
+    // Posted: the HTTP worker asks too, and never waits for the window.
     hooks.requestWindowClose = [this] {
         if (HWND window = m_window.load())
             ::PostMessageA(window, WM_CLOSE, 0, 0);
     };
-    hooks.closeWindow = [this] {
+    // The rest run on the window thread only.
+    GameStartHooks& game = hooks.game;
+    game.closeWindow = [this] {
         HWND window = m_window.load();
         return window ? static_cast<std::intptr_t>(::SendMessageA(window, WM_CLOSE, 0, 0))
                       : std::intptr_t{0};
     };
-    hooks.runOptionsDialog = [this] { options::RunOptionsDialog(m_state.messages); };
-    hooks.hideConnectButton = [this] { OnWindowThread([this] { ShowConnect(false); }); };
-    hooks.playClickSound = PlayClickSound;
-    hooks.postQuitMessage = [] { ::PostQuitMessage(0); };
+    game.runOptionsDialog = [this] { options::RunOptionsDialog(m_state.messages); };
+    game.hideConnectButton = [this] {
+        m_mail.Run(WindowMail::kInOrder, [this] { ShowConnect(false); });
+    };
+    game.playClickSound = PlayClickSound;
+    game.postQuitMessage = [] { ::PostQuitMessage(0); };
     hooks.placeDesktopShortcut = true;
     return hooks;
 }
 
-void CUpdateDlg::OnWindowThread(const std::function<void()>& call) {
-    HWND window = m_window.load();
-    if (window && ::GetCurrentThreadId() == m_windowThread) {
-        call();
-        return;
-    }
-    // Counted before the look at m_leaving: LeaveWorkers waits for every call
-    // that saw it clear, answering them meanwhile.
-    ++m_callsInFlight;
-    if (window && !m_leaving)
-        ::SendMessageA(window, kWmRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
-    --m_callsInFlight;
+bool CUpdateDlg::LeaveWorkers() {
+    m_mail.Close();
+    m_session.StopConnectWorker(0);
+    return m_session.Engine().IsHttpWorkerRunning();
 }
 
-bool CUpdateDlg::LeaveWorkers() {
-    m_leaving = true;
-    m_session.StopConnectWorker(0, AnswerSentMessages);
-    while (m_callsInFlight > 0) {
-        AnswerSentMessages();
-        ::Sleep(1);
+void CUpdateDlg::OnMail() {
+    if (::GetTickCount() - m_lastDelivery < kMailIntervalMs) {
+        ::SetTimer(Handle(), kMailTimer, kMailIntervalMs, nullptr);
+        return;
     }
-    return m_session.Engine().IsHttpWorkerRunning();
+    DeliverMail();
+}
+
+void CUpdateDlg::DeliverMail() {
+    m_lastDelivery = ::GetTickCount();
+    m_paintAtOnce = false;
+    m_mail.Deliver();
+    m_paintAtOnce = true;
+}
+
+void CUpdateDlg::RunOnWindowThread(std::function<void()> task) {
+    m_mail.Run(WindowMail::kInOrder, std::move(task));
 }
 
 BOOL CUpdateDlg::OnInitDialog() {
     m_window = Handle();
     m_windowThread = ::GetCurrentThreadId();
+    m_mail.Open([window = Handle()] { ::PostMessageA(window, kWmWindowMail, 0, 0); });
 
     // A launcher of an older start that is still open makes way for this one. This
     // window has no title yet, so it never finds itself.
@@ -213,28 +218,29 @@ void CUpdateDlg::ShowConnect(bool shown) {
 }
 
 void CUpdateDlg::InvalidateBand(const RECT& band) {
-    if (HWND window = m_window.load()) {
-        ::InvalidateRect(window, &band, TRUE);
-        ::UpdateWindow(window);
-    }
+    ::InvalidateRect(Handle(), &band, TRUE);
+    if (m_paintAtOnce)
+        ::UpdateWindow(Handle());
 }
 
 void CUpdateDlg::SetStatusText(const char* text) {
-    OnWindowThread([&] {
-        m_statusText = text ? text : "";
+    m_mail.Run(WindowMail::kStatusLine, [this, line = std::string(text ? text : "")] {
+        m_statusText = line;
         InvalidateBand(ToRect(layout::kStatusBand));
     });
 }
 
 void CUpdateDlg::SetTitleText(const char* text) {
-    OnWindowThread([&] {
-        m_titleText = text ? text : "";
+    m_mail.Run(WindowMail::kTitleLine, [this, line = std::string(text ? text : "")] {
+        m_titleText = line;
         InvalidateBand(ToRect(layout::kTitleBand));
     });
 }
 
 void CUpdateDlg::RefreshProgress() {
-    OnWindowThread([&] {
+    // The bars' positions are read when the refresh is carried out: a refresh
+    // that waits shows the latest ones.
+    m_mail.Run(WindowMail::kProgress, [this] {
         const bool progressView = m_state.progressView != 0;
         m_totalBarView.SetRange(totalBar.GetRange());
         m_totalBarView.SetPos(totalBar.GetPos());
@@ -247,22 +253,22 @@ void CUpdateDlg::RefreshProgress() {
 }
 
 void CUpdateDlg::FinishUpdate() {
-    OnWindowThread([&] { FinishUpdateSteps(*this, m_state, update); });
+    m_mail.Run(WindowMail::kInOrder, [this] { FinishUpdateSteps(*this, m_state, update); });
 }
 
 void CUpdateDlg::ResetToConnect() {
-    OnWindowThread([&] {
+    m_mail.Run(WindowMail::kInOrder, [this] {
         ResetToConnectSteps(*this, m_state);
         ShowConnect(false);
     });
 }
 
 void CUpdateDlg::ShowConnectButton() {
-    OnWindowThread([&] { ShowConnect(true); });
+    m_mail.Run(WindowMail::kInOrder, [this] { ShowConnect(true); });
 }
 
 void CUpdateDlg::ShowProgressView() {
-    OnWindowThread([&] {
+    m_mail.Run(WindowMail::kInOrder, [this] {
         SetBackgroundBitmap(WORD{IDB_SKIN_PROGRESS});
         m_state.progressView = 1;
         for (int i = 0; i < layout::kButtonCount; ++i) {
@@ -280,7 +286,7 @@ void CUpdateDlg::ShowProgressView() {
 }
 
 void CUpdateDlg::ShowPartitionView() {
-    OnWindowThread([&] {
+    m_mail.Run(WindowMail::kInOrder, [this] {
         SetBackgroundBitmap(WORD{IDB_SKIN_PARTITIONS});
         m_state.progressView = 0;
         for (int i = 0; i < layout::kButtonCount; ++i) {
@@ -294,12 +300,12 @@ void CUpdateDlg::ShowPartitionView() {
             ::ShowWindow(m_buttons[ButtonIndex(id)].Handle(), SW_HIDE);
         for (int i = 0; i < kPartitionCount; ++i) {
             const PartitionEntry& entry = m_state.partitions[i];
-            char caption[sizeof entry.name] = {};
-            std::memcpy(caption, entry.name, sizeof caption - 1); // at most 31 characters
+            // The button's caption holds at most 31 characters and its terminator.
+            const std::string caption = FieldText(entry.name).substr(0, sizeof entry.name - 1);
             ui::CTextBitmapButton& button = m_partitionButtons[i];
-            button.SetCaption(caption);
+            button.SetCaption(caption.c_str());
             button.SetFontSize(layout::kTextFontWidth, layout::kTextFontHeight);
-            button.SetCaptionColor(kBlack);
+            button.SetCaptionColor(entry.port != 0 ? kBlack : kClosedCaption);
             ::EnableWindow(button.Handle(), entry.port != 0);
             ::ShowWindow(button.Handle(), SW_SHOW);
             // A caption change shows at the next repaint; a button already visible
@@ -382,7 +388,7 @@ void CUpdateDlg::OnCloseCommand() {
     PlayClickSound();
     if (m_session.OnCloseCommand()) {
         // The modal run ends without WM_CLOSE: the connect worker is not waited for.
-        m_leaving = true;
+        m_mail.Close();
         ::PostQuitMessage(0);
     }
     ::Sleep(100);
@@ -427,10 +433,9 @@ void CUpdateDlg::OnWindowModeToggle() {
 void CUpdateDlg::OnClose() {
     m_session.Engine().CloseFtpSession();
     // A worker that only pauses between attempts ends at once; one blocked in a
-    // connection attempt is given up after ten seconds. Its calls on the window
-    // are answered meanwhile.
-    m_session.StopConnectWorker(10000, AnswerSentMessages);
-    m_leaving = true;
+    // connection attempt is given up after ten seconds.
+    m_session.StopConnectWorker(10000);
+    m_mail.Close();
     EndDialog(IDCANCEL);
 }
 
@@ -484,10 +489,14 @@ void CUpdateDlg::Paint() {
 
 LRESULT CUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kWmRunOnWindowThread:
-        // A call that arrives once the window is closing is answered, not run.
-        if (!m_leaving)
-            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    case kWmWindowMail:
+        OnMail();
+        return 0;
+    case WM_TIMER:
+        if (wParam != kMailTimer)
+            break;
+        ::KillTimer(Handle(), kMailTimer);
+        DeliverMail();
         return 0;
     case WM_PAINT:
         Paint();
@@ -500,7 +509,7 @@ LRESULT CUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kWmSocketNotify:
         return m_session.OnSocketNotify(wParam, lParam);
     case WM_DESTROY:
-        m_leaving = true;
+        m_mail.Close();
         m_window = nullptr;
         platform::SetMainWindow(nullptr);
         break;
@@ -511,12 +520,13 @@ LRESULT CUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void WindowFrontEnd::RunWindow(LauncherState& state) {
-    auto window = std::make_unique<CUpdateDlg>(state);
+    // On the heap: the FTP road runs on this thread's stack, beside the window.
+    const auto window = std::make_unique<CUpdateDlg>(state);
     window->DoModal();
     if (window->LeaveWorkers()) {
-        // The HTTP road does not stop for the Close button: the process ends with
-        // its worker still running, which may still be using the window object, so
-        // the object is never destroyed.
+        // The HTTP road does not stop for the Close button: the process ends here,
+        // with its worker, as the launcher of the original does; the worker uses
+        // the window to the last.
         platform::EndProcess(0);
     }
 }

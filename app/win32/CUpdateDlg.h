@@ -5,6 +5,7 @@
 #include "app/WindowLayout.h"
 #include "state/LauncherState.h"
 #include "state/LauncherWindow.h"
+#include "state/WindowMail.h"
 #include "ui/win32/CBitmapButton.h"
 #include "ui/win32/CDialogSK.h"
 #include "ui/win32/CProgressBar.h"
@@ -29,23 +30,21 @@ namespace tarnvale {
 // operations, and the session behind it does the work.
 //
 // Threads: the window's own thread runs every handler, the protocol and the FTP
-// road; the connect worker and the HTTP worker call the window operations from
-// theirs. Such a call is carried out on the window thread (sent to it, so it has
-// painted when the call returns), which keeps every widget on the thread that made
-// it. Whenever the window thread waits for a worker it answers those calls
-// meanwhile, and once the window is closing they are dropped, so no wait can
-// close a circle.
+// road, and is the only one that touches a widget. The connect worker and the
+// HTTP worker call the window operations from theirs; those calls leave their
+// work in the window's mail and return at once, and the window thread carries it
+// out when the mail's one notification arrives. No thread ever waits for the
+// window thread, so nothing needs to be answered while it waits for a worker.
 class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
   public:
     // Reads the local client version and remembers the game folder.
     explicit CUpdateDlg(LauncherState& state);
     ~CUpdateDlg() override;
 
-    // The window has closed (the modal run is over): the workers may not call it
-    // any more. Their calls still on the way are answered without being run, and
-    // the connect worker is let go without waiting. Returns true when an HTTP
-    // worker is still at work; it then ends with the process, as the road does not
-    // stop for the Close button.
+    // The window has closed (the modal run is over): what the workers still hand
+    // over is dropped, and the connect worker is let go without waiting. Returns
+    // true when an HTTP worker is still at work; it then ends with the process,
+    // as the road does not stop for the Close button.
     bool LeaveWorkers();
 
     // LauncherWindow
@@ -58,6 +57,7 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
     void ShowPartitionView() override;
     void ShowConnectButton() override;
     bool PumpMessage() override;
+    void RunOnWindowThread(std::function<void()> task) override;
 
     // What the window shows, for tests and tools that look at it.
     const std::string& StatusText() const { return m_statusText; }
@@ -74,10 +74,12 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
-    // Runs `call` on the window thread: at once there, sent there from any other
-    // thread, dropped once the window is closing or gone.
-    void OnWindowThread(const std::function<void()>& call);
     FrontEndHooks MakeHooks();
+    // The mail's notification: what the workers left is carried out, at most
+    // once every kMailIntervalMs; a notification that comes sooner leaves it to a
+    // timer, whose message ranks below the player's input and the painting.
+    void OnMail();
+    void DeliverMail();
 
     void CreateControls();
     void Paint();
@@ -96,9 +98,10 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
     LauncherState& m_state;
     std::atomic<HWND> m_window{nullptr}; // the handle as other threads may read it
     DWORD m_windowThread = 0;
-    std::atomic<bool> m_leaving{false};  // closing: calls from workers are dropped
-    std::atomic<int> m_callsInFlight{0}; // workers' calls on their way to the window thread
-    bool m_quitSeen = false;             // a pump took the quit request and posted it again
+    WindowMail m_mail;         // the workers' way to the window thread
+    DWORD m_lastDelivery = 0;  // tick of the last delivery of the mail
+    bool m_paintAtOnce = true; // off while the mail is delivered: one paint follows
+    bool m_quitSeen = false;   // a pump took the quit request and posted it again
     bool m_oleInitialized = false;
     OleMessageFilter m_messageFilter;
     HICON m_icon = nullptr;

@@ -1,6 +1,6 @@
 #include "platform/FileOps.h"
 
-#include "platform/posix/FileError.h"
+#include "platform/FileError.h"
 
 #include "platform/Files.h"
 

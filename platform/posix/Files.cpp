@@ -1,7 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/FileError.h"
 #include "platform/FileOps.h"
-#include "platform/posix/FileError.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "platform/FileOps.h"
 
-#include "platform/win32/FileError.h"
+#include "platform/FileError.h"
 
 #include <windows.h>
 

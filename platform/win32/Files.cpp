@@ -1,7 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/FileError.h"
 #include "platform/FileOps.h"
-#include "platform/win32/FileError.h"
 
 #include <windows.h>
 

@@ -18,6 +18,8 @@
 #   FTP:  Close in the middle of a transfer leaves the launcher open and nothing
 #         half-written installed; a second Close ends it; a whole run over FTP
 #         then updates, and Connect starts the game client.
+#   Hand-over: an HTTP update that carries a new launcher starts the game client
+#         and closes the window by itself, and the launcher ends.
 #
 # The screenshots stay in SHOT_DIR (default: a new folder); their paths are printed.
 set -u
@@ -162,5 +164,29 @@ sleep 0.5
 tv_click "$wid" $((343 + 42)) $((136 + 15))
 tv_wine_wait "$first" 30 || fail "the launcher did not end after Connect"
 scene_game_started 127.0.0.1 55901 || fail "the game client did not get partition 1 (FTP)"
+
+# ---------------------------------------------------------------- hand-over
+# A version that carries the launcher itself: the HTTP worker asks the window
+# thread for the hand-over, which starts the game client, closes the window and
+# ends the launcher without a click.
+mkdir -p "$SCENE_DIR/src/3"
+printf '[LOGIN]\r\nVersion=1.00.03\r\n' >"$SCENE_DIR/src/3/config.ini"
+cp "$bin/Tarnvale登录器.exe" "$SCENE_DIR/src/3/"
+scene__tool tarnvale-patch.exe add "$(tv_wine_path "$SCENE_DIR/root")" 1.0.3 \
+  "$(tv_wine_path "$SCENE_DIR/src/3")" || fail "publishing a new launcher"
+scene_reset_game
+printf '[LOGIN]\r\nVersion=1.00.02\r\n' >"$SCENE_GAME/config.ini"
+scene_connect_server http || fail "the connect server did not start"
+scene_launcher
+first=$TV_PID
+wid=$(tv_wait_window '^Tarnvale' 60) || fail "no launcher window"
+tv_wine_wait "$first" 60 || fail "the launcher did not end after the hand-over"
+scene_version_is 1.00.03 || fail "the new launcher's version was not installed: $(scene_version)"
+[ -f "$SCENE_GAME/Tarnvale登录器._xe" ] || fail "the new launcher does not wait for the next start"
+scene__wait_file "$SCENE_DIR/game-client.txt" 300 || fail "the hand-over started no game client"
+# The hand-over writes no fresh connection parameters, so the client refuses.
+grep -qx "no connection parameters" <(tr -d '\r' <"$SCENE_DIR/game-client.txt") ||
+  fail "the hand-over's game client: $(cat "$SCENE_DIR/game-client.txt")"
+
 echo "screenshots: $TV_SHOT_DIR"
 echo "e2e (launcher window): ok"

@@ -243,7 +243,7 @@ TEST_F(GameStart, UnstorableParametersShowText151AndCloseWithoutStarting) {
 TEST_F(GameStart, SelfUpdateHandOverStartsWithoutParameters) {
     state.selectedPartition = 0;
     EXPECT_EQ(StartAfterSelfUpdate(state, hooks), 77);
-    EXPECT_EQ(events, (std::vector<std::string>{"socket", "ftp", "quit", "start", "close"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"socket", "ftp", "start", "quit", "close"}));
     EXPECT_EQ(startedWith, BuildGameCommandLine("10.0.0.1", "5000", kKey));
     EXPECT_EQ(parametersAtStart, "") << "no parameters are written on this path";
     platform::RegistryKey key;

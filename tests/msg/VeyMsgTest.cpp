@@ -33,13 +33,15 @@ class VeyMsgTest : public test::TempDirTest {
   protected:
     MessageFileStatus LoadBytes(const std::string& bytes) {
         test::WriteFile("message.wtf", bytes);
-        return table.Load("message.wtf");
+        MessageTableLoad load = table.Load("message.wtf");
+        shown = load.boxes;
+        return load.status;
     }
     MessageFileStatus LoadRecords(const std::vector<MessageFileRecord>& records) {
         return LoadBytes(msg::SerializeMessageFile(records, kKey));
     }
 
-    test::MessageBoxRecorder boxes;
+    std::vector<MessageBoxRequest> shown; // the boxes of the last load
     VeyMsg table;
 };
 
@@ -74,14 +76,15 @@ TEST_F(VeyMsgTest, EachLoadFailureShowsItsBoxAndLeavesItsTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove("message.wtf");
-        boxes.Reset();
+        shown.clear();
         if (!c.bytes.empty())
             test::WriteFile("message.wtf", c.bytes);
-        table.Load("message.wtf");
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, c.box);
-        EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
-        EXPECT_EQ(boxes.Boxes()[0].type, 0u);
+        shown = table.Load("message.wtf").boxes;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, c.box);
+        EXPECT_EQ(shown[0].caption, "Error");
+        EXPECT_EQ(shown[0].type, 0u);
+        EXPECT_EQ(shown[0].codePage, platform::TextCodePage::kDeveloper);
         EXPECT_EQ(table.IsLoaded(), c.loaded);
         EXPECT_TRUE(table.Records().empty());
         EXPECT_STREQ(table.GetText(1), "Msg error");
@@ -90,8 +93,8 @@ TEST_F(VeyMsgTest, EachLoadFailureShowsItsBoxAndLeavesItsTable) {
 
 TEST_F(VeyMsgTest, IdentifiersOutsideTheIndexAreKeptAndFound) {
     LoadRecords({{5, "five"}, {32767, "top"}, {-2, "negative"}});
-    ASSERT_EQ(boxes.Boxes().size(), 2u);
-    for (const auto& box : boxes.Boxes()) {
+    ASSERT_EQ(shown.size(), 2u);
+    for (const auto& box : shown) {
         EXPECT_EQ(box.text, "message index table make error!!");
         EXPECT_EQ(box.caption, "Error");
     }
@@ -108,7 +111,7 @@ TEST_F(VeyMsgTest, LookupRules) {
                  {4, "new"},
                  {9, longest},
                  {10, std::string("cut\0off", 7)}});
-    EXPECT_TRUE(boxes.Boxes().empty()) << "an empty text is skipped silently";
+    EXPECT_TRUE(shown.empty()) << "an empty text is skipped silently";
     EXPECT_STREQ(table.GetText(4), "new") << "a later record replaces an earlier one";
     EXPECT_EQ(table.GetText(9), longest);
     EXPECT_STREQ(table.GetText(10), "cut") << "a byte that descrambles to zero ends the text";
@@ -142,7 +145,7 @@ TEST_F(VeyMsgTest, DamagedStreamKeepsTheRecordsBeforeTheDamage) {
         ASSERT_EQ(table.Records().size(), 1u) << length;
         EXPECT_STREQ(table.GetText(3), "one");
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(shown.empty());
 }
 
 TEST_F(VeyMsgTest, ReloadReplacesAndClearEmpties) {

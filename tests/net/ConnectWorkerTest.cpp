@@ -108,56 +108,5 @@ TEST_F(Worker, StopFlagsEndTheWorkerWithoutAttempts) {
     EXPECT_TRUE(window.Texts().empty());
 }
 
-// A window whose thread is the one waiting for the worker cannot answer its call;
-// WaitForEnd gives up, pumps until the call in progress returns, and from then on
-// the worker no longer touches the window.
-class StuckWindow : public test::RecordingWindow {
-  public:
-    void SetStatusText(const char*) override {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++calls;
-        entered.notify_all();
-        released.wait(lock, [&] { return release; });
-    }
-    std::mutex mutex;
-    std::condition_variable entered, released;
-    bool release = false;
-    int calls = 0;
-};
-
-TEST(WorkerCutOff, WorkerIsLetGoWhenItDoesNotEnd) {
-    // Static like the launcher's own record: the let-go thread may still finish
-    // its pass after the test.
-    static LauncherState state;
-    static StuckWindow window;
-    {
-        std::lock_guard<std::mutex> lock(window.mutex);
-        window.calls = 0;
-        window.release = false;
-    }
-    ConnectWorker worker(state, window, nullptr, 20);
-    worker.Start();
-    {
-        std::unique_lock<std::mutex> lock(window.mutex);
-        ASSERT_TRUE(window.entered.wait_for(lock, std::chrono::seconds(5),
-                                            [&] { return window.calls == 1; }));
-    }
-    // The window answers only once the wait has given up (50 ms, plus a margin).
-    int pumps = 0;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(worker.WaitForEnd(50, [&] {
-        ++pumps;
-        if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(60))
-            return;
-        std::lock_guard<std::mutex> lock(window.mutex);
-        window.release = true;
-        window.released.notify_all();
-    }));
-    EXPECT_GT(pumps, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::lock_guard<std::mutex> lock(window.mutex);
-    EXPECT_EQ(window.calls, 1) << "no call on the window after it was let go";
-}
-
 } // namespace
 } // namespace tarnvale

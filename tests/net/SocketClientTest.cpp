@@ -133,18 +133,20 @@ TEST(SocketClientTexts, ErrorCodeTextIsNotTrustedAsAFormat) {
     EXPECT_EQ(FormatErrorCodeText("trailing %", 7), "trailing %");
 }
 
-TEST(SocketClientTexts, ConnectBeforeAnyWindowShowsText144) {
+TEST(SocketClientTexts, ConnectBeforeAnyWindowReturnsText144AndShowsNothing) {
     test::MessageBoxRecorder boxes;
     VeyMsg messages;
     messages.Load(TARNVALE_BIN_DIR "/message.wtf");
     SocketClient client(messages);
     EXPECT_TRUE(client.Startup());
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_FALSE(client.Connect("127.0.0.1", 1, kWmSocketNotify));
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
-    EXPECT_EQ(boxes.Boxes()[0].text, "A connection was requested before the window was ready.");
-    EXPECT_EQ(boxes.Boxes()[0].type, 0u);
+    const StepResult connected = client.Connect("127.0.0.1", 1, kWmSocketNotify);
+    EXPECT_TRUE(boxes.Boxes().empty()) << "the caller shows the box";
+    ASSERT_TRUE(connected.Failed());
+    ASSERT_TRUE(connected.Box());
+    EXPECT_EQ(connected.Box()->caption, "Error");
+    EXPECT_EQ(connected.Box()->text, "A connection was requested before the window was ready.");
+    EXPECT_EQ(connected.Box()->type, 0u);
+    EXPECT_EQ(connected.Box()->codePage, platform::TextCodePage::kGame);
     EXPECT_FALSE(client.Send("abc", 3)) << "no socket: nothing can be sent";
 }
 

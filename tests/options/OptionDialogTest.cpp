@@ -2,8 +2,8 @@
 // the executable's template 103 and bitmaps, driven by messages and by real mouse
 // input, its settings read back from the registry.
 #include "OptionsTestSupport.h"
-#include "options/COptionDlg.h"
 #include "options/OptionLayout.h"
+#include "options/win32/COptionDlg.h"
 #include "ui/win32/GdiObjects.h"
 
 #include <commctrl.h>

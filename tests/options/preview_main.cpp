@@ -6,8 +6,8 @@
 //
 //   options_preview.exe [seconds]
 #include "msg/VeyMsg.h"
-#include "options/COptionDlg.h"
 #include "options/WindowModeValue.h"
+#include "options/win32/COptionDlg.h"
 #include "platform/Registry.h"
 
 #include <windows.h>

@@ -49,8 +49,8 @@ int CountStagingFiles(const std::filesystem::path& folder) {
 
 namespace {
 std::vector<MessageBoxRecorder::Box> g_boxes;
-int Record(const char* text, const char* caption, unsigned type) {
-    g_boxes.push_back({text, caption, type});
+int Record(const char* text, const char* caption, unsigned type, platform::TextCodePage codePage) {
+    g_boxes.push_back({text, caption, type, codePage});
     return 1;
 }
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/MessageBox.h"
 #include "state/LauncherWindow.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,7 @@ class MessageBoxRecorder {
         std::string text;
         std::string caption;
         unsigned type;
+        platform::TextCodePage codePage;
     };
     MessageBoxRecorder();
     ~MessageBoxRecorder();

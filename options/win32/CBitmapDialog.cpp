@@ -1,4 +1,4 @@
-#include "options/CBitmapDialog.h"
+#include "options/win32/CBitmapDialog.h"
 
 #include "ui/BackgroundLayout.h"
 #include "ui/win32/CBmpPalette.h"

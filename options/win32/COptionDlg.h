@@ -1,7 +1,7 @@
 #pragma once
 
-#include "options/CBitmapDialog.h"
 #include "options/GameConfig.h"
+#include "options/win32/CBitmapDialog.h"
 #include "ui/win32/CBitmapButton.h"
 #include "ui/win32/GdiObjects.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Within the platform layer: the last error of the file services, which each
+// system's implementation keeps in its own way.
 namespace tarnvale::platform {
 
 // Keeps the system's error code of a file operation that has just failed, for

@@ -1,4 +1,4 @@
-#include "options/COptionDlg.h"
+#include "options/win32/COptionDlg.h"
 
 #include "options/OptionControls.h"
 #include "options/OptionLayout.h"
