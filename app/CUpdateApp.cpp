@@ -3,8 +3,8 @@
 #include "app/CommandLine.h"
 #include "msg/MessageIds.h"
 #include "state/MessageBoxes.h"
-#include "update/SelfUpdate.h"
 #include "update/PartialDownload.h"
+#include "update/SelfUpdate.h"
 #include "update/StagingLeftovers.h"
 
 #include <cstring>

@@ -146,11 +146,10 @@ void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long tot
 }
 
 void ConsoleView::ReportResume(unsigned long long from, unsigned long long total) {
-    std::lock_guard guard(m_lock);
     char line[96];
     std::snprintf(line, sizeof line, "resuming at %.1f MB of %.1f MB",
                   static_cast<double>(from) / 1e6, static_cast<double>(total) / 1e6);
-    Print(line);
+    m_mail.Run(WindowMail::kInOrder, [this, text = std::string(line)] { Print(text); });
 }
 
 void ConsoleView::FinishUpdate() {

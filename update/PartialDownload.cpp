@@ -77,15 +77,14 @@ bool Expired(const PartialRecord& record, std::time_t now) {
 
 PartialDownload::PartialDownload(std::string target, std::string version, std::uint64_t ceiling,
                                  std::time_t now)
-    : m_target(std::move(target)), m_version(std::move(version)),
-      m_path(m_target + kPartialSuffix), m_record(m_target + kPartialRecordSuffix) {
+    : m_target(std::move(target)), m_version(std::move(version)), m_path(m_target + kPartialSuffix),
+      m_record(m_target + kPartialRecordSuffix) {
     PartialRecord record;
     std::uint64_t size = 0;
     const bool usable = ReadRecord(m_record, record) && record.version == m_version &&
                         !Expired(record, now) && record.copy.length > 0 &&
                         (ceiling == 0 || record.copy.length <= ceiling) &&
-                        platform::FileSize(m_path, size) && size > 0 &&
-                        size < record.copy.length;
+                        platform::FileSize(m_path, size) && size > 0 && size < record.copy.length;
     if (!usable) {
         Drop();
         return;

@@ -158,8 +158,7 @@ class UpdateEngine {
     // the bytes an earlier try left (PartialDownload), and those bytes are kept
     // when it fails for the next try.
     StepResult DownloadHttpResuming(const std::string& url, const std::string& localPath,
-                                    const std::string& version, int message,
-                                    std::uint64_t ceiling);
+                                    const std::string& version, int message, std::uint64_t ceiling);
     // Fetches a small file of the current remote directory (a version file, a
     // list, a manifest or a signature) into `localPath` through the open-and-read
     // calls, which, unlike a whole-file retrieval, can stop at `ceiling` bytes.

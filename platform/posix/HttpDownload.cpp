@@ -236,7 +236,8 @@ bool DownloadUrlResuming(const std::string& url, const std::string& partialPath,
             const int why = errno;
             if (t.fd >= 0)
                 ::close(t.fd);
-            return Fail(error, CURLE_WRITE_ERROR, "cannot open " + path + ": " + std::strerror(why));
+            return Fail(error, CURLE_WRITE_ERROR,
+                        "cannot open " + path + ": " + std::strerror(why));
         }
         t.have = static_cast<std::uint64_t>(st.st_size);
         // Only the start of a named copy, shorter than it, is continued.

@@ -79,13 +79,14 @@ Outcome Request(HINTERNET session, const std::string& url, HANDLE file, std::uin
                 const HttpValidator& copy, DownloadProgress* progress, DownloadError* error) {
     std::string headers;
     if (have > 0)
-        headers = "Range: bytes=" + std::to_string(have) + "-\r\nIf-Range: " + copy.IfRange() +
-                  "\r\n";
+        headers =
+            "Range: bytes=" + std::to_string(have) + "-\r\nIf-Range: " + copy.IfRange() + "\r\n";
     if (progress)
         progress->OnDownloadStart();
     InternetHandle request;
-    request.handle = ::InternetOpenUrlA(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                       static_cast<DWORD>(headers.size()), kRequestFlags, 0);
+    request.handle =
+        ::InternetOpenUrlA(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                           static_cast<DWORD>(headers.size()), kRequestFlags, 0);
     if (!request.handle) {
         Fail(error, static_cast<long>(::GetLastError()),
              SystemError("the server could not be reached", ::GetLastError()));
