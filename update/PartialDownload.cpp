@@ -2,10 +2,10 @@
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "update/StagingLeftovers.h"
 
 #include <charconv>
 #include <sstream>
-#include <vector>
 
 namespace tarnvale {
 namespace {
@@ -122,30 +122,17 @@ void PartialDownload::Drop() {
 }
 
 int SweepOldPartials(const std::string& folder, std::time_t now) {
-    std::vector<platform::DirectoryEntry> entries;
-    if (!platform::ListDirectory(folder, entries))
-        return 0;
-    int removed = 0;
-    for (const platform::DirectoryEntry& entry : entries) {
-        const std::string path = folder + "\\" + entry.name;
-        if (entry.attributes & platform::kAttrReparsePoint)
-            continue;
-        if (entry.IsDirectory()) {
-            removed += SweepOldPartials(path, now);
-            continue;
-        }
-        const bool isPartial = EndsWith(entry.name, kPartialSuffix);
-        if (!isPartial && !EndsWith(entry.name, kPartialRecordSuffix))
-            continue;
+    return ForEachFileBelow(folder, [now](const std::string& path, const std::string& name) {
+        const bool isPartial = EndsWith(name, kPartialSuffix);
+        if (!isPartial && !EndsWith(name, kPartialRecordSuffix))
+            return 0;
         const std::string stem = path.substr(
             0, path.size() - (isPartial ? sizeof kPartialSuffix : sizeof kPartialRecordSuffix) + 1);
         PartialRecord record;
         const bool keep = ReadRecord(stem + kPartialRecordSuffix, record) &&
                           !Expired(record, now) && platform::PathExists(stem + kPartialSuffix);
-        if (!keep && platform::RemoveFile(path) && isPartial)
-            ++removed;
-    }
-    return removed;
+        return !keep && platform::RemoveFile(path) && isPartial ? 1 : 0;
+    });
 }
 
 } // namespace tarnvale

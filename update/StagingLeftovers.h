@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tarnvale {
@@ -14,5 +15,11 @@ namespace tarnvale {
 // are never touched. Only for a launcher that knows no other launcher works in
 // this folder: the files of a running one carry the same form.
 int SweepStagingLeftovers(const std::string& folder);
+
+// Calls `visit` with the path and the name of every file in `folder` and all its
+// subfolders; links are not followed. What `visit` returns is added up.
+int ForEachFileBelow(
+    const std::string& folder,
+    const std::function<int(const std::string& path, const std::string& name)>& visit);
 
 } // namespace tarnvale
