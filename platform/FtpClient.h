@@ -98,8 +98,11 @@ class FtpClient {
     // the caller decides about retries. It returns once the server has opened the
     // transfer; a transfer that stalls after that fails on a read. expectedSize is
     // the size the listing gave: a transfer that ends before that many bytes is a
-    // failure, not an end.
-    bool OpenFile(const std::string& remoteName, std::uint64_t expectedSize);
+    // failure, not an end. A nonzero `offset` (below expectedSize) asks the server
+    // to start there (REST); the reads then deliver the rest of the file, and a
+    // server that refuses REST fails the open.
+    bool OpenFile(const std::string& remoteName, std::uint64_t expectedSize,
+                  std::uint64_t offset = 0);
     bool IsFileOpen() const;
     // Reads up to capacity bytes (the road uses kFtpChunkSize). Blocks until some
     // bytes arrive, the file ends, or the transfer fails.

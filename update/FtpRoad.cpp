@@ -14,6 +14,7 @@
 #include "update/PatchLog.h"
 #include "update/PathSafety.h"
 #include "update/RoadFiles.h"
+#include "update/TransferSink.h"
 #include "update/UpdateServer.h"
 #include "update/VersionConfig.h"
 
@@ -484,13 +485,39 @@ StepResult UpdateEngine::FetchFileWithProgress(const char* localPath, const char
                                                          "\" is not listed in " + directory);
 }
 
+bool UpdateEngine::OpenRemoteFile(const std::string& remoteName, std::uint32_t size,
+                                  TransferSink& sink) {
+    // A server that will not start after the bytes already there (no REST)
+    // sends the whole file instead.
+    if (sink.Offset() > 0) {
+        if (m_ftp.OpenFile(remoteName, size, sink.Offset())) {
+            m_window.ReportResume(sink.Offset(), size);
+            return true;
+        }
+        if (m_ftp.TimedOut() || !sink.StartOver())
+            return false;
+    }
+    // The attempts are for a server that refuses for a moment; one that stays
+    // silent is not asked again, or the road would wait a hundred times as long.
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (m_ftp.OpenFile(remoteName, size))
+            return true;
+        if (m_ftp.TimedOut())
+            break;
+        std::this_thread::sleep_for(kOpenPause);
+    }
+    return false;
+}
+
 StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
                                       std::uint32_t size) {
     const int scale =
         m_update.listFlags.packingVersion ? 100 : (m_update.listFlags.compressed ? 50 : 100);
-    // The remote path is asked for only to describe a failure: on Windows it
-    // costs a round trip.
+    // The remote path is asked for only to describe a failure, and only while no
+    // file is open: it costs a round trip on Windows, and while a file is open
+    // the client answers nothing else (its error would replace the transfer's).
     auto remotePath = [&] {
+        m_ftp.CloseFile();
         std::string directory;
         m_ftp.GetRemoteDirectory(directory);
         if (!directory.empty() && directory.back() != '/')
@@ -502,34 +529,20 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
                                    "FTP: " + remotePath() + " is listed with size 0");
     m_update.stopRequested = false;
 
-    // The attempts are for a server that refuses for a moment; one that stays
-    // silent is not asked again, or the road would wait a hundred times as long.
-    bool opened = false;
-    for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
-        opened = m_ftp.OpenFile(remoteName, size);
-        if (!opened && m_ftp.TimedOut())
-            break;
-        if (!opened)
-            std::this_thread::sleep_for(kOpenPause);
-    }
-    if (!opened)
+    // The file appears under its name only once every byte has arrived, so an
+    // interrupted transfer never leaves a short file that looks fetched.
+    TransferSink local;
+    if (!local.Open(localPath, FormatLogForm(Unpacked(m_update.currentVersion)), size))
+        return Fail(msgid::kCannotCreateLocalFile, "cannot create " +
+                                                       platform::NativePath(localPath) + ": " +
+                                                       platform::LastFileErrorText());
+    if (!OpenRemoteFile(remoteName, size, local))
         return Fail(msgid::kCannotOpenRemoteFile,
                     FtpDetail("RETR " + remotePath() + " (" + std::to_string(kOpenAttempts) +
                               " attempts)"));
 
-    // The file appears under its name only once every byte has arrived, so an
-    // interrupted transfer never leaves a short file that looks fetched.
-    platform::StagedFile local;
-    if (!local.Create(localPath)) {
-        const std::string why = platform::LastFileErrorText();
-        m_ftp.CloseFile();
-        m_update.stopRequested = false;
-        return Fail(msgid::kCannotCreateLocalFile,
-                    "cannot create " + platform::NativePath(localPath) + ": " + why);
-    }
-
     char buffer[platform::kFtpChunkSize];
-    std::uint64_t total = 0;
+    std::uint64_t total = local.Offset();
     StepResult result;
     bool complete = false;
     bool stopped = false;
@@ -543,19 +556,14 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
         // usable; a server that sends more than it listed is stopped at once.
         if (read == platform::FtpRead::End)
             complete = total >= size;
-        // The remote path is asked for only once the file is closed: while it is
-        // open the client answers nothing else, and its error would replace the
-        // transfer's own.
         if (read == platform::FtpRead::Failed) {
             const std::string why = m_ftp.ErrorText();
-            m_ftp.CloseFile();
             result =
                 StepResult::Failure(msgid::kUpdateFailed, "FTP RETR " + remotePath() + ": " + why);
         }
         if (read != platform::FtpRead::Data)
             break;
         if (total + got > size) {
-            m_ftp.CloseFile();
             result = StepResult::Failure(msgid::kUpdateFailed,
                                          "FTP: " + remotePath() + " sent more than its " +
                                              std::to_string(size) + " listed bytes");
@@ -576,7 +584,6 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
         // to stop. The flag stays set: a second Close then ends the launcher.
         if (m_update.stopRequested) {
             stopped = true;
-            m_ftp.CloseFile();
             result = StepResult::Failure(msgid::kUpdateFailed,
                                          "stopped by the player during " + remotePath());
             break;
@@ -584,14 +591,11 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
     }
 
     m_ftp.CloseFile();
-    if (complete && !local.Commit()) {
-        result =
-            Fail(msgid::kCannotCreateLocalFile, "cannot put " + platform::NativePath(localPath) +
-                                                    " in place: " + platform::LastFileErrorText());
-        complete = false;
-    }
+    if (complete && !local.Commit())
+        return Fail(msgid::kCannotCreateLocalFile,
+                    "cannot put " + platform::NativePath(localPath) +
+                        " in place: " + platform::LastFileErrorText());
     if (!complete) {
-        local.Discard();
         if (!stopped)
             m_update.stopRequested = false;
         if (result)

@@ -19,6 +19,7 @@ namespace tarnvale {
 
 class LauncherWindow;
 class PartialDownload;
+class TransferSink;
 struct LauncherState;
 
 // What the update roads need from the rest of the launcher. Each piece belongs to
@@ -146,6 +147,9 @@ class UpdateEngine {
     StepResult InstallPackedFtp();
     StepResult TransferFile(const std::string& remoteName, const std::string& localPath,
                             std::uint32_t size);
+    // Opens the remote file for a transfer into `sink`, after the bytes the sink
+    // already holds where the server allows it, else from its first byte.
+    bool OpenRemoteFile(const std::string& remoteName, std::uint32_t size, TransferSink& sink);
     // What the FTP server said about `what` ("RETR a.bin"), for a failure.
     std::string FtpDetail(const std::string& what) const;
     StepResult RunHttpRoad();

@@ -487,7 +487,8 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
     return false;
 }
 
-bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize) {
+bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize,
+                         std::uint64_t offset) {
     Impl& d = *m_impl;
     if (!d.Ready() || !d.CheckName(remoteName))
         return false;
@@ -495,12 +496,17 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnStreamData);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
     // No SIZE before the transfer, a round trip per file: the listing gave the
-    // size, and the reads hold the transfer to it.
-    curl_easy_setopt(d.easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    // size, and the reads hold the transfer to it. libcurl sends REST only on
+    // the way that asks SIZE first, so a transfer that starts past the first
+    // byte takes that round trip.
+    if (offset > 0)
+        curl_easy_setopt(d.easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
+    else
+        curl_easy_setopt(d.easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     d.staged.clear();
     d.stagedPos = 0;
     d.fileTotal = 0;
-    d.fileExpected = expectedSize;
+    d.fileExpected = expectedSize > offset ? expectedSize - offset : 0;
     d.fileDone = false;
     d.filePaused = false;
     d.fileResult = CURLE_OK;

@@ -243,17 +243,25 @@ bool FtpClient::GetFile(const std::string& remoteName, const std::string& localP
     return true;
 }
 
-bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize) {
+bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize,
+                         std::uint64_t offset) {
     Impl& d = *m_impl;
     if (!d.Ready())
         return false;
+    // WinINet has no offset of its own: the REST goes first, and the retrieval
+    // that FtpOpenFileA starts takes it up.
+    if (offset > 0 && !::FtpCommandA(d.connection, FALSE, FTP_TRANSFER_TYPE_BINARY,
+                                     ("REST " + std::to_string(offset)).c_str(), 0, nullptr)) {
+        d.FailLast("REST refused");
+        return false;
+    }
     d.file = ::FtpOpenFileA(d.connection, remoteName.c_str(), GENERIC_READ, kOpenFileFlags, 0);
     if (!d.file) {
         d.FailLast("FtpOpenFile failed");
         return false;
     }
     d.fileTotal = 0;
-    d.fileExpected = expectedSize;
+    d.fileExpected = expectedSize > offset ? expectedSize - offset : 0;
     d.stall.emplace(CurrentTransferLimits(), TimeGetTime());
     return true;
 }

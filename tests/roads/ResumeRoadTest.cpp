@@ -122,5 +122,26 @@ TEST_F(ResumeRoadTest, AnArchiveChangedBetweenTriesStartsOver) {
     EXPECT_TRUE(ReadFile("big.bin") == second);
 }
 
+// A large file of a file-by-file version cut short over FTP: the next try asks
+// the server to start after the bytes already there (REST).
+TEST_F(ResumeRoadTest, AnFtpFileCutShortGoesOnWithRest) {
+    const std::string big = Noise(3 << 20, 3);
+    Publish("1.00.01", {{"cutonce-big.bin", big}, {"small.txt", "small"}},
+            [](tools::PatchVersion& v) { v.packed = false; });
+    {
+        UpdateEngine engine(launcher, update, window, Hooks());
+        EXPECT_FALSE(RunFtp(engine));
+    }
+    EXPECT_EQ(fs::file_size("Temp/cutonce-big.bin.~tvpart"), big.size() / 2);
+    UpdateEngine engine(launcher, update, window, Hooks());
+    EXPECT_TRUE(RunFtp(engine)) << window.failures.back().Detail();
+    EXPECT_TRUE(ReadFile("cutonce-big.bin") == big);
+    EXPECT_EQ(ReadFile("small.txt"), "small");
+    EXPECT_EQ(ReadFile(OnServer("1.00.01/.rest-log")),
+              "cutonce-big.bin " + std::to_string(big.size() / 2) + "\n");
+    EXPECT_FALSE(fs::exists("Temp/cutonce-big.bin.~tvpart"));
+    EXPECT_FALSE(fs::exists("Temp/cutonce-big.bin.~tvresume"));
+}
+
 } // namespace
 } // namespace tarnvale::test

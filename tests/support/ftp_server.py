@@ -11,6 +11,9 @@ servers sometimes do, so the clients' handling of that can be tested:
   stall-*    a retrieval sends half of the file, then trickles one byte every
              fifth of a second (the server waits meanwhile, as one stuck server
              would)
+  cutonce-*  the first retrieval fails after half of the file; later ones (with
+             REST or without) deliver the rest. Every retrieval that starts
+             past the first byte adds "NAME OFFSET" to ".rest-log" beside it
   .long-name in a folder adds an entry with a 300-byte name to its listing
 
 With --dos-listing, LIST answers in the DOS style some Windows servers use
@@ -60,6 +63,36 @@ class HalfFile(ServedFile):
             if self._fail:
                 raise OSError(errno.EIO, "simulated read failure")
             return b""
+        if size < 0 or size > self._left:
+            size = self._left
+        data = self._file.read(size)
+        self._left -= len(data)
+        return data
+
+
+class CutOnceFile(ServedFile):
+    """Fails its first retrieval after half of the file (a marker beside it
+    remembers that it did); delivers the whole file, or the rest after REST,
+    from then on."""
+
+    def __init__(self, path):
+        super().__init__(path)
+        marker = path + ".was-cut"
+        self._left = os.path.getsize(path) // 2 if not os.path.exists(marker) else None
+        if self._left is not None:
+            open(marker, "w").close()
+
+    def seek(self, offset, whence=0):
+        if offset > 0:
+            with open(os.path.join(os.path.dirname(self.name), ".rest-log"), "a") as log:
+                log.write("%s %d\n" % (os.path.basename(self.name), offset))
+        return super().seek(offset, whence)
+
+    def read(self, size=-1):
+        if self._left is None:
+            return self._file.read(size)
+        if self._left <= 0:
+            raise OSError(errno.EIO, "simulated cut")
         if size < 0 or size > self._left:
             size = self._left
         data = self._file.read(size)
@@ -127,6 +160,8 @@ class TestFS(AbstractedFS):
         base = os.path.basename(filename)
         if "r" in mode and (base.startswith("short-") or base.startswith("broken-")):
             return HalfFile(filename, base.startswith("broken-"))
+        if "r" in mode and base.startswith("cutonce-"):
+            return CutOnceFile(filename)
         if "r" in mode and base.startswith("stall-"):
             return TricklingFile(filename)
         if "r" in mode and self.rate > 0:
