@@ -148,8 +148,7 @@ Outcome Request(HINTERNET session, const std::string& url, HANDLE file, std::uin
         }
     }
     if (total != 0 && done < total) {
-        Fail(error, static_cast<long>(INET_E_DOWNLOAD_FAILURE),
-             "the server sent fewer bytes than it announced");
+        Fail(error, ERROR_HANDLE_EOF, "the server sent fewer bytes than it announced");
         return Outcome::Failed;
     }
     return Outcome::Done;
@@ -197,8 +196,7 @@ bool DownloadUrlResuming(const std::string& url, const std::string& partialPath,
             break;
         }
     }
-    return Fail(error, static_cast<long>(INET_E_DOWNLOAD_FAILURE),
-                "the server's ranges do not continue the file");
+    return Fail(error, ERROR_INVALID_DATA, "the server's ranges do not continue the file");
 }
 
 } // namespace tarnvale::platform
