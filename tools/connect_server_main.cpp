@@ -6,6 +6,7 @@
 #include "tools/ToolSupport.h"
 #include "tools/connectserver/ConfigReader.h"
 #include "tools/connectserver/Process.h"
+#include "tools/connectserver/PublishedVersion.h"
 #include "tools/connectserver/Server.h"
 
 #include <cstdio>
@@ -111,13 +112,47 @@ bool LoadConfig(const Options& options, cs::Config& config, std::string& error) 
     return true;
 }
 
-int Check(const Options& options, const cs::Config& config) {
+// With published_version_file: answers come from the newest version published
+// when it is newer than current_version. The line says which is in force, and
+// why; false when the file cannot be read.
+bool FollowPublished(cs::Config& config, const cs::Config& file, cs::PublishedVersion& published,
+                     std::string& line) {
+    if (file.publishedVersionFile.empty())
+        return true;
+    std::string error;
+    published.Refresh(error);
+    if (!error.empty()) {
+        line = "published version file: " + tools::Printable(error);
+        return published.Newest().Packed() > 0 || file.currentVersion.Packed() > 0;
+    }
+    const ClientVersion newest = published.Newest();
+    config.currentVersion =
+        newest.Packed() > file.currentVersion.Packed() ? newest : file.currentVersion;
+    line = "published version " + FormatLogForm(newest) + " in " + file.publishedVersionFile;
+    if (newest.Packed() > file.currentVersion.Packed())
+        line += "; current_version " + FormatLogForm(file.currentVersion) +
+                " is behind it: launchers below " + FormatLogForm(newest) + " are sent to update";
+    return true;
+}
+
+int Check(const Options& options, cs::Config config) {
     std::printf("%s: configuration is valid (answer %s)\n", options.configPath,
                 cs::AnswerName(config.answer));
-    if (config.answer != cs::Answer::Ftp && config.answer != cs::Answer::UpToDate)
+    cs::PublishedVersion published(config.publishedVersionFile);
+    std::string line;
+    if (!FollowPublished(config, cs::Config(config), published, line)) {
+        std::fprintf(stderr, "tarnvale-connect-server: %s\n", line.c_str());
+        return 1;
+    }
+    if (!line.empty())
+        std::printf("%s\n", line.c_str());
+    // Launchers report the road they would take; an auto answer sends them to FTP
+    // only when [update] names an FTP account.
+    const bool auto_ = config.answer == cs::Answer::Auto;
+    if (config.answer == cs::Answer::Http || auto_)
         std::printf("HTTP updates: %s\n",
                     cs::DescribeUpdateTarget(config, proto::kHttpUpdateInfo).c_str());
-    if (config.answer != cs::Answer::Http && config.answer != cs::Answer::UpToDate)
+    if (config.answer == cs::Answer::Ftp || (auto_ && config.update.accountName[0] != '\0'))
         std::printf("FTP updates: %s\n",
                     cs::DescribeUpdateTarget(config, proto::kFtpUpdateInfo).c_str());
     return 0;
@@ -142,13 +177,50 @@ std::string Describe(const cs::Config& config) {
            (config.limits.proxyProtocol ? "expected" : "not expected");
 }
 
-void Reload(cs::Server& server, const Options& options, std::size_t fileLimit) {
+// The configuration as the file says it, and the published version it follows.
+struct Following {
+    cs::Config file;
+    cs::PublishedVersion published;
+    std::string said; // the last line logged about it
+};
+
+// Looks at the published version file again (at most once a second); a new
+// version there comes into force at once.
+void WatchPublished(cs::Server& server, Following& following) {
+    static std::time_t last = 0;
+    const std::time_t now = std::time(nullptr);
+    if (following.file.publishedVersionFile.empty() || now == last)
+        return;
+    last = now;
+    const ClientVersion before = server.CurrentConfig().currentVersion;
+    cs::Config config = server.CurrentConfig();
+    std::string line;
+    FollowPublished(config, following.file, following.published, line);
+    if (line != following.said)
+        Log(line);
+    following.said = line;
+    if (!(config.currentVersion == before))
+        server.Reconfigure(config);
+}
+
+void Reload(cs::Server& server, const Options& options, std::size_t fileLimit,
+            Following& following) {
     cs::Config config;
     std::string error;
     if (!LoadConfig(options, config, error)) {
         Log("reload refused, the configuration in force stays: " + error);
         return;
     }
+    cs::PublishedVersion published(config.publishedVersionFile);
+    const cs::Config file = config;
+    std::string line;
+    if (!FollowPublished(config, file, published, line)) {
+        Log("reload refused, the configuration in force stays: " + line);
+        return;
+    }
+    if (!line.empty())
+        Log(line);
+    following = {file, published, line};
     FitFileLimit(config, fileLimit);
     const cs::Config& old = server.CurrentConfig();
     if (config.port != old.port || config.bindAddress != old.bindAddress)
@@ -158,6 +230,12 @@ void Reload(cs::Server& server, const Options& options, std::size_t fileLimit) {
 }
 
 int Serve(const Options& options, cs::Config config) {
+    Following following{config, cs::PublishedVersion(config.publishedVersionFile), ""};
+    std::string line;
+    if (!FollowPublished(config, following.file, following.published, line)) {
+        std::fprintf(stderr, "tarnvale-connect-server: %s\n", line.c_str());
+        return 1;
+    }
     // Before the port is printed: whoever reads it may signal at once.
     cs::process::WatchSignals();
     std::string note;
@@ -174,11 +252,15 @@ int Serve(const Options& options, cs::Config config) {
     Log("listening on port " + std::to_string(server.Port()) + " of " +
         (config.bindAddress.empty() ? std::string("every address") : config.bindAddress) + ", " +
         Describe(config) + "; " + note + "; readiness by " + server.ReadinessName());
+    if (!line.empty())
+        Log(line);
+    following.said = line;
 
     while (!cs::process::TakeStop()) {
         server.RunOnce(200);
         if (cs::process::TakeReload())
-            Reload(server, options, fileLimit);
+            Reload(server, options, fileLimit, following);
+        WatchPublished(server, following);
         if (cs::process::TakeStatusRequest())
             server.RequestStatus();
     }
@@ -202,5 +284,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnvale-connect-server: %s\n", error.c_str());
         return 1;
     }
-    return options.checkOnly ? Check(options, config) : Serve(options, std::move(config));
+    return options.checkOnly ? Check(options, std::move(config))
+                             : Serve(options, std::move(config));
 }

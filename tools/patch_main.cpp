@@ -138,8 +138,9 @@ void ReportAdded(const tools::PatchVersion& version, const tools::PublishReport&
                      "it from now on; serve this root over FTP only (answer = ftp)\n",
                      version.name.c_str());
     std::printf("next: players get %s once the connect server sends them to this update server: "
-                "with answer = auto, its current_version must be %s (raise it and restart the "
-                "connect server)\n",
+                "with answer = auto, its current_version must be %s (raise it and send the "
+                "connect server SIGHUP), unless its published_version_file names this root's "
+                "version file, which it follows by itself\n",
                 version.name.c_str(), version.name.c_str());
 }
 

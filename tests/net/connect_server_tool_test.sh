@@ -36,8 +36,31 @@ expect_error "bad --bind" "--bind needs a dotted IPv4 address, not localhost" "$
 printf '[update]\naddress = 127.0.0.1:8080\n' > "$work/bad.conf"
 expect_error "address with a port" "line 2: address takes the host alone" "$tool" --check "$work/bad.conf"
 printf '[partition 1]\nname = smile \360\237\230\200\n' > "$work/bad.conf"
-expect_error "partition name outside the code page" "line 2: name is not UTF-8 that code page 936" \
+expect_error "partition name outside the code page" "line 2: name: U+1F600 is not a character code page 936" \
   "$tool" --check "$work/bad.conf"
+printf '[server]\nanswer = http # for now\n' > "$work/bad.conf"
+expect_error "a comment after a value" 'answer must be up-to-date, http, ftp or auto, not "http # for now" (a comment' \
+  "$tool" --check "$work/bad.conf"
+# What Windows editors write: a byte-order mark first.
+{ printf '\357\273\277'; cat "$example"; } > "$work/bom.conf"
+"$tool" --check "$work/bom.conf" > /dev/null || fail "a configuration with a byte-order mark"
+
+# Following what is published: answer = auto learns the newest version from the
+# version file, says when current_version is behind it, and follows a new one.
+printf '"1.0.1"\n"1.0.2"\n' > "$work/version.wvd"
+printf '[server]\nanswer = auto\ncurrent_version = 1.0.1\npublished_version_file = %s\n[update]\naddress = 127.0.0.1\nport = 8080\nversion_file = version.wvd\n' \
+  "$work/version.wvd" > "$work/published.conf"
+"$tool" --check "$work/published.conf" > "$work/out" || fail "--check with a published version file"
+grep -q "current_version 1.0.1 is behind it: launchers below 1.0.2 are sent to update" "$work/out" \
+  || fail "--check names the published version: $(cat "$work/out")"
+grep -q "FTP updates" "$work/out" && fail "--check of an HTTP-only configuration names an FTP target"
+"$tool" --port 0 "$work/published.conf" > "$work/port" 2> "$work/log" &
+server=$!
+for _ in $(seq 50); do grep -q "published version 1.0.2" "$work/log" && break; sleep 0.1; done
+printf '"1.0.3"\n' >> "$work/version.wvd"
+for _ in $(seq 50); do grep -q "published version 1.0.3" "$work/log" && break; sleep 0.1; done
+kill "$server"; wait "$server" 2>/dev/null
+grep -q "published version 1.0.3" "$work/log" || fail "a newly published version: $(cat "$work/log")"
 
 # An address this machine does not have is named in the error.
 expect_error "foreign --bind" "cannot listen on 192.0.2.1 port" "$tool" --bind 192.0.2.1 --port 0 "$example"

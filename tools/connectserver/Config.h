@@ -46,7 +46,11 @@ struct Config {
     std::string bindAddress; // empty: every interface
     Answer answer = Answer::UpToDate;
     ClientVersion currentVersion; // used by Answer::Auto
-    UpdateServerInfo update;      // plain text here; scrambled on the wire
+    // The update server's version file on this machine (published_version_file):
+    // Answer::Auto then answers from its newest version when that is newer than
+    // current_version. Empty: current_version alone.
+    std::string publishedVersionFile;
+    UpdateServerInfo update; // plain text here; scrambled on the wire
     PartitionEntry partitions[kPartitionCount] = {};
     unsigned codePage = platform::kPlayersCodePage; // of partition names on the wire
     Limits limits;

@@ -133,10 +133,16 @@ bool Reader::ServerKey(const std::string& key, const std::string& value) {
                 m_config.answer = answer;
                 return true;
             }
-        return Fail("answer must be up-to-date, http, ftp or auto");
+        return Fail(
+            "answer must be up-to-date, http, ftp or auto, not \"" + value + "\"" +
+            (value.find('#') != std::string::npos ? " (a comment goes on a line of its own)" : ""));
     } else if (key == "codepage") {
         if (!platform::ParseCodePage(value, m_config.codePage))
             return Fail("codepage must be a code page number such as 936 or 949");
+    } else if (key == "published_version_file") {
+        if (value.empty())
+            return Fail("published_version_file needs the path of the published version file");
+        m_config.publishedVersionFile = value;
     } else if (key == "current_version") {
         if (!values::ParseVersion(value, m_config.currentVersion))
             return Fail("current_version must be three numbers 0..255 as in 1.2.3");
@@ -230,15 +236,19 @@ bool Reader::Finish() {
         m_lineNumber = m_names[i].line;
         std::string name;
         const std::string codePage = std::to_string(m_config.codePage);
-        if (!values::InCodePage(m_names[i].pieces, m_config.codePage, name))
-            return Fail("name is not UTF-8 that code page " + codePage +
-                        " (the players') can write; write such bytes as \\xNN");
+        std::string unwritable;
+        if (!values::InCodePage(m_names[i].pieces, m_config.codePage, name, unwritable))
+            return Fail((unwritable.empty()
+                             ? std::string("name is not UTF-8 that code page ")
+                             : "name: " + unwritable + " is not a character code page ") +
+                        codePage + " (the players') can write; write such bytes as \\xNN");
         if (!values::PutText(name, m_config.partitions[i].name, "name", m_error))
             return Fail(m_error + " in code page " + codePage);
     }
     m_lineNumber = 0;
-    if (m_config.answer == Answer::Auto && !m_haveCurrentVersion)
-        return Fail("answer = auto needs current_version in [server]");
+    if (m_config.answer == Answer::Auto && !m_haveCurrentVersion &&
+        m_config.publishedVersionFile.empty())
+        return Fail("answer = auto needs current_version or published_version_file in [server]");
     if (m_config.answer != Answer::UpToDate && !NeedsUpdateServer())
         return false;
     for (int i = 0; i < kPartitionCount; ++i) {
@@ -273,6 +283,9 @@ bool Reader::NeedsUpdateServer() {
 
 bool ParseConfig(std::string_view text, Config& config, std::string& error) {
     config = Config{};
+    // Windows editors begin UTF-8 files with a byte-order mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     Reader reader(config, error);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');

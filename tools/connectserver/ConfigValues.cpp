@@ -71,12 +71,43 @@ std::string Joined(const std::vector<Piece>& pieces) {
     return out;
 }
 
-bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string& out) {
+// The first character of UTF-8 `text` that code page `codePage` cannot write,
+// as "U+XXXX"; empty when it is not one character's fault.
+std::string FirstUnwritable(const std::string& text, unsigned codePage) {
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead >= 0xF0)
+            length = 4;
+        else if (lead >= 0xE0)
+            length = 3;
+        else if (lead >= 0xC0)
+            length = 2;
+        const std::string character = text.substr(i, length);
+        std::string converted;
+        if (!platform::Utf8ToCodePage(character, codePage, converted)) {
+            // Named by its code point: the file's bytes are never echoed raw.
+            unsigned long point = length == 1 ? lead : lead & (0x7Fu >> length);
+            for (std::size_t k = 1; k < character.size(); ++k)
+                point = (point << 6) | (static_cast<unsigned char>(character[k]) & 0x3Fu);
+            char name[16];
+            std::snprintf(name, sizeof name, "U+%04lX", point);
+            return name;
+        }
+        i += length;
+    }
+    return std::string();
+}
+
+bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string& out,
+                std::string& unwritable) {
     out.clear();
     for (const Piece& piece : pieces) {
         std::string converted;
-        if (!piece.bytes && !platform::Utf8ToCodePage(piece.text, codePage, converted))
+        if (!piece.bytes && !platform::Utf8ToCodePage(piece.text, codePage, converted)) {
+            unwritable = FirstUnwritable(piece.text, codePage);
             return false;
+        }
         out += piece.bytes ? piece.text : converted;
     }
     return true;

@@ -26,7 +26,8 @@ struct Piece {
 bool UnquotePieces(std::string_view raw, std::vector<Piece>& pieces, std::string& error);
 std::string Joined(const std::vector<Piece>& pieces);
 // The value in the players' code page: written text converted, escaped bytes kept.
-bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string& out);
+bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string& out,
+                std::string& unwritable);
 
 bool ParsePort(const std::string& text, std::uint16_t& port, bool allowZero);
 bool ParseVersion(const std::string& text, ClientVersion& version);

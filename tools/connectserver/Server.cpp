@@ -365,7 +365,7 @@ bool Server::HandlePacket(Connection& connection, const std::uint8_t* packet, in
         Queue(connection, m_partitionList);
         ++m_counters.partitionLists;
         Note(connection, "asked for the partition list: sent " + std::to_string(choosable) +
-                             " choosable partitions");
+                             (choosable == 1 ? " choosable partition" : " choosable partitions"));
     } else if ((type == proto::kReportHttp || type == proto::kReportFtp) &&
                length >= proto::kVersionReportLength && packet[0] == proto::kShortHeader) {
         Answer(connection, type, ClientVersion{packet[3], packet[4], packet[5]});
