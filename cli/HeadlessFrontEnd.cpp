@@ -12,12 +12,17 @@
 #include "update/Installation.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tarnvale::cli {
@@ -115,6 +120,29 @@ void InstallMessageBoxPrinter(const TextConverter& table) {
 }
 
 namespace {
+
+// Whether the machine at `address` (network order) refuses connections on
+// `port`: nothing listens there. A silent or unreachable host is not refusing.
+bool RefusesConnections(std::uint32_t address, std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr.s_addr = address;
+    int error = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+        error = errno;
+        pollfd waiting{fd, POLLOUT, 0};
+        if (error == EINPROGRESS && ::poll(&waiting, 1, 2000) == 1) {
+            socklen_t length = sizeof error;
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        }
+    }
+    ::close(fd);
+    return error == ECONNREFUSED;
+}
 
 // One run of the headless launcher: the console view, the queue its thread
 // dispatches, and the session behind them, from the start to the game client.
@@ -318,6 +346,9 @@ int HeadlessRun::NoAnswer() {
     if (!platform::SocketResolve(m_state.connectHost, resolved))
         return Fail("the connect server's host name " + std::string(m_state.connectHost) +
                     " cannot be resolved");
+    if (!m_connected && RefusesConnections(resolved, m_state.connectPort))
+        return Fail("the connect server at " + server +
+                    " refused the connection: nothing listens on that port");
     return Fail((m_connected ? "the connect server at " + server + " sent no answer within "
                              : "no answer from the connect server at " + server + " within ") +
                 std::to_string(m_options.connectTimeoutSeconds) + " s");

@@ -19,13 +19,14 @@ export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
 mkdir -p "$work/game"
 cp "$bin/message.wtf" "$work/game/"
 
-# Nobody listens: a clear message and exit status 1 after the timeout.
+# Nobody listens: exit status 1 after the timeout, saying the port refuses.
 port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 status=0
 "$bin/tarnvale-launcher" --host 127.0.0.1 --port "$port" --game-dir "$work/game" \
   --connect-timeout 2 > "$work/out" 2> "$work/err" || status=$?
 [ $status -eq 1 ] || fail "unreachable connect server: exit status $status"
-grep -q "no answer from the connect server" "$work/err" || fail "unreachable: $(cat "$work/err")"
+grep -q "refused the connection: nothing listens on that port" "$work/err" \
+  || fail "unreachable: $(cat "$work/err")"
 
 # Up to date, a closed partition: exit status 3; --no-start: 0.
 cat > "$work/connect.conf" <<CONF
