@@ -55,11 +55,10 @@ enum class RoadOutcome {
 };
 
 // The window's download-progress receiver of the HTTP road: moves the file bar
-// with each report and repaints both bars.
-// A download that announces or delivers more than `ceiling` bytes (0: no
-// ceiling) is stopped at the next report.
-// A resumed download reports from the bytes that were there already; a new copy
-// of a resumable one is recorded in its `partial` before its bytes are written.
+// with each report and repaints both bars. A download that announces or delivers
+// more than `ceiling` bytes (0: no ceiling) is stopped at the next report. A
+// resumed download reports from the bytes that were there already, and a new
+// copy of a resumable one is recorded in its `partial` before its bytes come.
 class HttpProgressReceiver : public platform::DownloadProgress {
   public:
     explicit HttpProgressReceiver(LauncherWindow& window, std::uint64_t ceiling = 0,
