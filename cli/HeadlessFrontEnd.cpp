@@ -100,11 +100,9 @@ int PrintBox(const char* text, const char* caption, unsigned /*type*/,
         codePage == platform::TextCodePage::kDeveloper ? developer(body) : (*g_tableText)(body);
     // The installer's box for an archive entry that cannot be created joins a
     // path in the game's code page and the developer's text.
-    const std::string cannotOpen = kCannotOpenFileText;
-    if (body.size() > cannotOpen.size() &&
-        body.compare(body.size() - cannotOpen.size(), cannotOpen.size(), cannotOpen) == 0)
-        shown =
-            (*g_tableText)(body.substr(0, body.size() - cannotOpen.size())) + developer(cannotOpen);
+    const std::size_t split = body.size() - std::min(body.size(), sizeof kCannotOpenFileText - 1);
+    if (codePage == platform::TextCodePage::kPathThenDeveloper)
+        shown = (*g_tableText)(body.substr(0, split)) + developer(body.substr(split));
     std::replace(shown.begin(), shown.end(), '\\', '/');
     std::fprintf(stderr, "[%s] %s\n", (*g_tableText)(caption ? caption : "").c_str(),
                  shown.c_str());

@@ -16,6 +16,9 @@ struct MessageBoxRequest {
     unsigned type = platform::kMbOk;
     bool ownedByMainWindow = false;
     platform::TextCodePage codePage = platform::TextCodePage::kGame;
+    // Once the player has confirmed it, the launcher window closes (an update
+    // that could not be put in place).
+    bool closesWindow = false;
 };
 
 // Shows `box` and returns when the player has closed it.

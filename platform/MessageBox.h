@@ -10,7 +10,13 @@ inline constexpr unsigned kMbIconError = 0x10;
 // The code page a box's text is written in: the game's (the message table, file
 // names, the branding), or 949, that of the developer's own messages. Windows
 // shows both unchanged; the headless launcher converts each from its own.
-enum class TextCodePage { kGame, kDeveloper };
+enum class TextCodePage {
+    kGame,
+    kDeveloper,
+    // A path in the game's code page followed by the installer's
+    // kCannotOpenFileText in the developer's.
+    kPathThenDeveloper,
+};
 
 // Shows a modal box and returns when the user closes it. The owner is the
 // application's main window when one has been registered and ownedByMainWindow is

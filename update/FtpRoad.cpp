@@ -428,7 +428,7 @@ StepResult UpdateEngine::InstallPackedFtp() {
     }
     ShowStatus(msgid::kUnpackingArchive);
     if (StepResult extracted =
-            ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
+            ExtractUpdateArchive(kStagedArchivePath, folder.c_str());
         !extracted)
         return fail(extracted);
     reader.Close();

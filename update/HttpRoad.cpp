@@ -222,7 +222,7 @@ StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* ver
     }
     ShowStatus(msgid::kUnpackingArchive);
     if (StepResult extracted =
-            ExtractUpdateArchive(kStagedArchivePath, folder.c_str(), m_hooks.requestWindowClose);
+            ExtractUpdateArchive(kStagedArchivePath, folder.c_str());
         !extracted) {
         // A damaged archive shows no box of its own; the status line says why the
         // road stopped.

@@ -1,5 +1,6 @@
 #include "update/Installation.h"
 
+#include "msg/MessageBoxRequest.h"
 #include "msg/MessageIds.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
@@ -33,8 +34,14 @@ StepResult InstallFailure(std::string detail) {
     return StepResult::Failure(msgid::kUpdateFailed, std::move(detail));
 }
 
-void ShowErrorText(const std::string& text) {
-    platform::ShowMessageBox(text.c_str(), ApplicationName().c_str(), platform::kMbIconError, true);
+// An archive that cannot be put in place: the box, after which the window is
+// asked to close (see ExtractUpdateArchive).
+StepResult ErrorBoxFailure(std::string text, std::string detail,
+                           platform::TextCodePage codePage = platform::TextCodePage::kGame) {
+    return StepResult::FailureWithBox(msgid::kUpdateFailed, std::move(detail),
+                                      MessageBoxRequest{std::move(text), ApplicationName(),
+                                                        platform::kMbIconError, true, codePage,
+                                                        true});
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -96,10 +103,11 @@ StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window) {
             char message[1024];
             std::snprintf(message, sizeof message, kPatchInstallErrorFormat, source.c_str(), error);
             journal.Close();
-            platform::ShowMessageBox(message, ApplicationName().c_str(), platform::kMbOk, true);
-            return InstallFailure("cannot copy " + platform::NativePath(source) + " to " +
-                                  platform::NativePath(destination) + ": " +
-                                  platform::FileErrorText(error));
+            return StepResult::FailureWithBox(
+                msgid::kUpdateFailed,
+                "cannot copy " + platform::NativePath(source) + " to " +
+                    platform::NativePath(destination) + ": " + platform::FileErrorText(error),
+                MessageBoxRequest{message, ApplicationName(), platform::kMbOk, true});
         }
         window.PumpMessage();
     }
@@ -207,16 +215,11 @@ EntryResult WriteEntry(CUnzipFile& zip, const std::string& destination, unsigned
 
 } // namespace
 
-StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderText,
-                                const std::function<void()>& requestWindowClose) {
+StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderText) {
     if (!archivePath || !gameFolderText)
         return InstallFailure("no archive to extract");
     const std::string gameFolder = gameFolderText;
     const std::string archive = platform::NativePath(archivePath);
-    auto askToClose = [&] {
-        if (requestWindowClose)
-            requestWindowClose();
-    };
     // The entry at work, for the detail of a failure.
     std::string entry;
     auto entryFailure = [&](const std::string& why) {
@@ -257,11 +260,11 @@ StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderT
             case EntryResult::Written:
                 break;
             case EntryResult::CannotCreate: {
-                const std::string why = platform::LastFileErrorText();
-                ShowErrorText(destination + kCannotOpenFileText);
-                askToClose();
-                return entryFailure("cannot create " + platform::NativePath(destination) + ": " +
-                                    why);
+                const StepResult failure =
+                    entryFailure("cannot create " + platform::NativePath(destination) + ": " +
+                                 platform::LastFileErrorText());
+                return ErrorBoxFailure(destination + kCannotOpenFileText, failure.Detail(),
+                                       platform::TextCodePage::kPathThenDeveloper);
             }
             case EntryResult::WriteFailed:
                 return entryFailure("cannot write " + platform::NativePath(destination) + ": " +
@@ -290,18 +293,13 @@ StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderT
         platform::SetNormalAttributes(config);
     // A rename, not a copy and a delete: config.ini changes at one instant, and
     // no "config._ni" can stay behind.
-    if (!platform::PathExists(waitingConfig)) {
-        ShowErrorText(kConfigErrorText);
-        askToClose();
-        return InstallFailure(archive + " has no top-level config.ini");
-    }
-    if (!platform::MoveFileReplacing(waitingConfig, config)) {
-        const std::string why = platform::LastFileErrorText();
-        ShowErrorText(kConfigErrorText);
-        askToClose();
-        return InstallFailure("cannot put " + platform::NativePath(waitingConfig) +
-                              " in place of " + platform::NativePath(config) + ": " + why);
-    }
+    if (!platform::PathExists(waitingConfig))
+        return ErrorBoxFailure(kConfigErrorText, archive + " has no top-level config.ini");
+    if (!platform::MoveFileReplacing(waitingConfig, config))
+        return ErrorBoxFailure(kConfigErrorText,
+                               "cannot put " + platform::NativePath(waitingConfig) +
+                                   " in place of " + platform::NativePath(config) + ": " +
+                                   platform::LastFileErrorText());
     return {};
 }
 

@@ -2,7 +2,6 @@
 
 #include "msg/StepResult.h"
 
-#include <functional>
 #include <string>
 
 namespace tarnvale {
@@ -39,8 +38,8 @@ struct CopyDestination {
 CopyDestination CopyWriteName(const std::string& stagedPath);
 
 // Copies every file the journal lists from "Temp" into the game folder,
-// dispatching one window message per line. A copy that fails shows
-// "Patch Install Error, File : %s (%d)" and fails; a journal name that would
+// dispatching one window message per line. A copy that fails fails with the box
+// "Patch Install Error, File : %s (%d)"; a journal name that would
 // leave the game folder fails without copying anything more. Sets
 // `selfUpdatePending` when the launcher's own executable is among the files.
 StepResult CopyFromTemp(UpdateState& update, LauncherWindow& window);
@@ -58,13 +57,13 @@ StepResult DeleteTempFiles(LauncherWindow& window);
 // before anything is written. A damaged entry found while writing fails the
 // extraction; that entry is not left in place. Entries already written stay
 // (the version is then reinstalled on the next attempt). When a file cannot be
-// created, or the archive brings no top-level "config.ini", an error box is
-// shown and `requestWindowClose` is called (the window is asked to close). On
-// success the archive is gone and "config._ni" has been renamed over
-// "config.ini", the last step: the new version is recorded only when everything
-// else is in place, and nothing of the extraction is left behind.
-StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolder,
-                                const std::function<void()>& requestWindowClose = {});
+// created, or the archive brings no top-level "config.ini", the failure carries
+// an error box; once the player has confirmed it, the window is to be asked to
+// close (the road does both). On success the archive is gone and "config._ni"
+// has been renamed over "config.ini", the last step: the new version is
+// recorded only when everything else is in place, and nothing of the
+// extraction is left behind.
+StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolder);
 
 // After a packed version failed: removes its downloaded archive and the
 // "config._ni" its extraction may have written, so that nothing of the failed

@@ -89,6 +89,8 @@ void UpdateEngine::FailRoad(const StepResult& failure) {
     if (failure.Box())
         m_window.ShowMessage(*failure.Box());
     m_window.ReportFailure(failure);
+    if (failure.Box() && failure.Box()->closesWindow && m_hooks.requestWindowClose)
+        m_hooks.requestWindowClose();
 }
 
 void UpdateEngine::Pump() {

@@ -57,8 +57,16 @@ class Installation : public test::TempDirTest {
 
     StepResult Extract(const std::string& fixture) {
         Put("Temp\\up_list.zip", Slurp(test::Fixture(fixture)));
-        return ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str(),
-                                    [this] { ++closeRequests; });
+        return Shown(ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str()));
+    }
+    // What the road does with a failure: its box is shown, and one that closes
+    // the window asks for that.
+    StepResult Shown(StepResult result) {
+        if (result.Box()) {
+            ShowMessageBox(*result.Box());
+            closeRequests += result.Box()->closesWindow ? 1 : 0;
+        }
+        return result;
     }
 
     // Compares the game folder with what unzip extracted, support files under
@@ -139,8 +147,7 @@ TEST_F(Installation, HostileNamesAreRefusedBeforeAnythingIsWritten) {
         SCOPED_TRACE(entry.path().filename().string());
         ++archives;
         Put("Temp\\up_list.zip", Slurp(entry.path().string()));
-        EXPECT_FALSE(ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str(),
-                                          [this] { ++closeRequests; }));
+        EXPECT_FALSE(Shown(ExtractUpdateArchive("Temp\\up_list.zip", test::GameFolder().c_str())));
         EXPECT_FALSE(platform::PathExists("good.txt")) << "refused before the first file";
         EXPECT_FALSE(platform::PathExists("config._ni"));
         EXPECT_EQ(Slurp("config.ini"), "[LOGIN]\r\nVersion=1.00.00\r\n");
@@ -246,7 +253,7 @@ TEST_F(Installation, CopyFromTempPutsStagedFilesInPlace) {
 
     // A staged file that went missing stops the copy with its path and error.
     AppendPatchLog(kLogFile, "Data\\Gone.bmd");
-    EXPECT_FALSE(CopyFromTemp(update, window));
+    EXPECT_FALSE(Shown(CopyFromTemp(update, window)));
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     const std::string prefix =
         "Patch Install Error, File : " + platform::CurrentDirectory() + "\\Temp\\Data\\Gone.bmd (";
