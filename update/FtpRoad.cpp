@@ -270,6 +270,62 @@ StepResult UpdateEngine::InstallVersionFtp(const char* version, int& record) {
     return m_update.listFlags.packingVersion ? InstallPackedFtp() : InstallFileByFile(version);
 }
 
+StepResult UpdateEngine::RestartJournalForChecks(StagingJournal& journal, StagingJournal& earlier) {
+    // With keys, nothing staged by an earlier run is installed unchecked. The
+    // journal starts again for this version, and a file it listed counts as
+    // staged only once this run has checked it again (StagedFileStillGood).
+    if (!m_trust.Enabled() || !m_update.resumeFromLog || !journal.Exists() ||
+        journal.Version() != m_update.currentVersion)
+        return {};
+    earlier = journal;
+    journal.Discard();
+    if (journal.Append(kLogVersion, FormatLogForm(Unpacked(m_update.currentVersion))))
+        return {};
+    return StepResult::Failure(msgid::kUpdateFailed, std::string("cannot start ") + kPatchLogName +
+                                                         ": " + platform::LastFileErrorText());
+}
+
+bool UpdateEngine::StagedFileStillGood(const FileEntry& entry, const StagingJournal& earlier,
+                                       bool compressed) {
+    // A plain file is hashed against the manifest where it lies; a packed file
+    // was unpacked when it was staged, which its manifest entry (the packed
+    // bytes) cannot check, so it is fetched again.
+    if (compressed || !earlier.HasFile(entry.relativePath))
+        return false;
+    for (const RemoteFile& file : m_listing) {
+        if (NamesEqual(file.name, entry.name))
+            return m_trust.CheckFile(m_remoteFolder + file.name, entry.localPath).Succeeded();
+    }
+    return false;
+}
+
+StepResult UpdateEngine::EnterListedFolder(const std::string& version, const std::string& folder) {
+    MakeFolders(folder);
+    MakeFolders(std::string(kStagingFolder) + "\\" + folder);
+    if (!m_update.listFlags.newToolVersion)
+        return {};
+    const std::string directory = updateserver::MirroredFolderDirectory(version, folder);
+    if (!m_ftp.SetRemoteDirectory(directory))
+        return Fail(msgid::kCannotEnterVersionDir, FtpDetail("CWD " + directory));
+    m_remoteFolder = directory.substr(version.size() + 2);
+    RefreshRemoteListing();
+    return {};
+}
+
+StepResult UpdateEngine::FetchListedFile(const FileEntry& entry, bool compressed) {
+    if (StepResult fetched = FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str());
+        !fetched)
+        return fetched;
+    if (!compressed)
+        return {};
+    const std::string folder = entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
+    StepResult unpacked =
+        UnpackQxcFile(entry.localPath.c_str(), folder.c_str(), m_window, m_update.stopRequested);
+    if (unpacked)
+        platform::RemoveFile(entry.localPath);
+    return unpacked;
+}
+
 StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
     PatchListReader reader;
     if (!reader.Open(updateserver::kPatchListName))
@@ -293,31 +349,9 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
 
     StagingJournal journal;
     journal.Load();
-    // With keys, nothing staged by an earlier run is installed unchecked. The
-    // journal starts again for this version, and a file it listed counts as
-    // staged only once this run has checked it again: a plain file is hashed
-    // against the manifest where it lies; a packed file was unpacked when it was
-    // staged, which its manifest entry (the packed bytes) cannot check, so it is
-    // fetched again.
     StagingJournal earlier;
-    if (m_trust.Enabled() && m_update.resumeFromLog && journal.Exists() &&
-        journal.Version() == m_update.currentVersion) {
-        earlier = journal;
-        journal.Discard();
-        if (!journal.Append(kLogVersion, FormatLogForm(Unpacked(m_update.currentVersion))))
-            return fail(StepResult::Failure(msgid::kUpdateFailed,
-                                            std::string("cannot start ") + kPatchLogName + ": " +
-                                                platform::LastFileErrorText()));
-    }
-    auto stillGood = [&](const FileEntry& entry) {
-        if (compressed || !earlier.HasFile(entry.relativePath))
-            return false;
-        for (const RemoteFile& file : m_listing) {
-            if (NamesEqual(file.name, entry.name))
-                return m_trust.CheckFile(m_remoteFolder + file.name, entry.localPath).Succeeded();
-        }
-        return false;
-    };
+    if (StepResult restarted = RestartJournalForChecks(journal, earlier); !restarted)
+        return fail(restarted);
     FileByFileReading reading(reader);
     for (;;) {
         const FileEntry entry = reading.Next();
@@ -329,19 +363,10 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
             return failList("an overlong token or a name that leaves the game folder");
         case FileEntry::Kind::Ignored:
             break;
-        case FileEntry::Kind::Folder: {
-            MakeFolders(entry.folder);
-            MakeFolders(std::string(kStagingFolder) + "\\" + entry.folder);
-            if (m_update.listFlags.newToolVersion) {
-                const std::string directory =
-                    updateserver::MirroredFolderDirectory(version, entry.folder);
-                if (!m_ftp.SetRemoteDirectory(directory))
-                    return fail(Fail(msgid::kCannotEnterVersionDir, FtpDetail("CWD " + directory)));
-                m_remoteFolder = directory.substr(version.size() + 2);
-                RefreshRemoteListing();
-            }
+        case FileEntry::Kind::Folder:
+            if (StepResult entered = EnterListedFolder(version, entry.folder); !entered)
+                return fail(entered);
             break;
-        }
         case FileEntry::Kind::File: {
             // A packed file is journalled and installed under its name without
             // ".QXC"; a list that packs a file under another name cannot be staged.
@@ -361,20 +386,9 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
                     break; // staged by an earlier attempt
                 }
             }
-            if (!stillGood(entry)) {
-                if (StepResult fetched =
-                        FetchFileWithProgress(entry.localPath.c_str(), entry.name.c_str());
-                    !fetched)
+            if (!StagedFileStillGood(entry, earlier, compressed)) {
+                if (StepResult fetched = FetchListedFile(entry, compressed); !fetched)
                     return fail(fetched);
-                if (compressed) {
-                    const std::string folder =
-                        entry.localPath.substr(0, entry.localPath.find_last_of('\\') + 1);
-                    if (StepResult unpacked = UnpackQxcFile(entry.localPath.c_str(), folder.c_str(),
-                                                            m_window, m_update.stopRequested);
-                        !unpacked)
-                        return fail(unpacked);
-                    platform::RemoveFile(entry.localPath);
-                }
             }
             // A file that cannot be journalled (a name with a blank) would never be
             // copied into place: the version fails instead of going on without it.
@@ -427,9 +441,7 @@ StepResult UpdateEngine::InstallPackedFtp() {
             return fail(fetched);
     }
     ShowStatus(msgid::kUnpackingArchive);
-    if (StepResult extracted =
-            ExtractUpdateArchive(kStagedArchivePath, folder.c_str());
-        !extracted)
+    if (StepResult extracted = ExtractUpdateArchive(kStagedArchivePath, folder.c_str()); !extracted)
         return fail(extracted);
     reader.Close();
     return {};

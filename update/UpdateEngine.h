@@ -19,7 +19,9 @@ namespace tarnvale {
 
 class LauncherWindow;
 class PartialDownload;
+class StagingJournal;
 class TransferSink;
+struct FileEntry;
 struct LauncherState;
 
 // What the update roads need from the rest of the launcher. Each piece belongs to
@@ -143,6 +145,17 @@ class UpdateEngine {
                           const char* password, const char* versionFile);
     StepResult RunFtpVersionLoop();
     StepResult InstallFileByFile(const std::string& version);
+    // With keys, a resumed version's journal starts again; `earlier` keeps what
+    // it listed, each file to be checked again before it counts as staged.
+    StepResult RestartJournalForChecks(StagingJournal& journal, StagingJournal& earlier);
+    // Whether a file the earlier journal listed passes its check in this run.
+    bool StagedFileStillGood(const FileEntry& entry, const StagingJournal& earlier,
+                             bool compressed);
+    // A folder line of a file-by-file list: made locally and in the staging
+    // folder, and entered on a server that mirrors the folder tree.
+    StepResult EnterListedFolder(const std::string& version, const std::string& folder);
+    // A file line: fetched into the staging folder and, packed, unpacked there.
+    StepResult FetchListedFile(const FileEntry& entry, bool compressed);
     StepResult InstallPackedFtp();
     StepResult TransferFile(const std::string& remoteName, const std::string& localPath,
                             std::uint32_t size);
