@@ -114,7 +114,7 @@ bool LoadConfig(const Options& options, cs::Config& config, std::string& error) 
 
 // With published_version_file: answers come from the newest version published
 // when it is newer than current_version. The line says which is in force, and
-// why; false when the file cannot be read.
+// why; false when the file cannot be read (or is not a version file).
 bool FollowPublished(cs::Config& config, const cs::Config& file, cs::PublishedVersion& published,
                      std::string& line) {
     if (file.publishedVersionFile.empty())
@@ -122,8 +122,10 @@ bool FollowPublished(cs::Config& config, const cs::Config& file, cs::PublishedVe
     std::string error;
     published.Refresh(error);
     if (!error.empty()) {
+        // At a start, a reload or a check the operator hears of it at once;
+        // while serving, the version read last stays in force.
         line = "published version file: " + tools::Printable(error);
-        return published.Newest().Packed() > 0 || file.currentVersion.Packed() > 0;
+        return false;
     }
     const ClientVersion newest = published.Newest();
     config.currentVersion =

@@ -61,6 +61,9 @@ printf '"1.0.3"\n' >> "$work/version.wvd"
 for _ in $(seq 50); do grep -q "published version 1.0.3" "$work/log" && break; sleep 0.1; done
 kill "$server"; wait "$server" 2>/dev/null
 grep -q "published version 1.0.3" "$work/log" || fail "a newly published version: $(cat "$work/log")"
+head -c 2000000 /dev/zero > "$work/version.wvd"
+expect_error "a published version file far too large" "not a version file" \
+  "$tool" --check "$work/published.conf"
 
 # An address this machine does not have is named in the error.
 expect_error "foreign --bind" "cannot listen on 192.0.2.1 port" "$tool" --bind 192.0.2.1 --port 0 "$example"

@@ -42,6 +42,13 @@ bool PublishedVersion::Refresh(std::string& error) {
     const std::int64_t stamp = time.time_since_epoch().count();
     if (stamp == m_seenTime && size == m_seenSize)
         return false;
+    // A version file holds at most 999 short names; anything far larger is not one.
+    constexpr std::uint64_t kMostBytes = 1024 * 1024;
+    if (size > kMostBytes) {
+        error =
+            m_path + ": larger than " + std::to_string(kMostBytes) + " bytes, not a version file";
+        return false;
+    }
     std::ifstream in(m_path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
