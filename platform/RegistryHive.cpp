@@ -1,5 +1,6 @@
 #include "platform/RegistryHive.h"
 
+#include "platform/HexDigit.h"
 #include "platform/Names.h"
 
 #include "platform/Registry.h"
@@ -12,16 +13,6 @@ namespace {
 
 constexpr char kHeader[] = "tarnvale-registry-hive 1";
 constexpr char kEnd[] = "end";
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void AppendQuoted(std::string& out, const std::string& text) {
     static const char digits[] = "0123456789abcdef";

@@ -27,16 +27,6 @@ crypto_hash_sha256_state* StateOf(unsigned char* bytes) {
     return reinterpret_cast<crypto_hash_sha256_state*>(bytes);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 bool GenerateKeyPair(PublicKey& publicKey, SecretKey& secretKey) {
@@ -95,27 +85,19 @@ Digest HashOf(std::string_view data) {
 }
 
 std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(size * 2);
-    for (std::size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
+    std::string text(size * 2 + 1, '\0');
+    sodium_bin2hex(text.data(), text.size(), bytes, size);
+    text.pop_back();
     return text;
 }
 
 bool FromHex(std::string_view text, std::uint8_t* out, std::size_t size) {
-    if (text.size() != size * 2)
-        return false;
-    for (std::size_t i = 0; i < size; ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        out[i] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    return true;
+    // Exactly two digits a byte: no separators, nothing before or after.
+    std::size_t written = 0;
+    const char* end = nullptr;
+    return text.size() == size * 2 &&
+           sodium_hex2bin(out, size, text.data(), text.size(), nullptr, &written, &end) == 0 &&
+           written == size && end == text.data() + text.size();
 }
 
 std::string FormatSignatureFile(const Signature& signature) {

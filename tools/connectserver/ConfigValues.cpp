@@ -1,21 +1,12 @@
 #include "tools/connectserver/ConfigValues.h"
 
 #include "platform/CodePage.h"
+#include "platform/HexDigit.h"
 
 #include <cstdio>
 
 namespace tarnvale::connectserver::values {
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool AllDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -52,9 +43,10 @@ bool UnquotePieces(std::string_view raw, std::vector<Piece>& pieces, std::string
         }
         if (i + 1 < raw.size() && (raw[i + 1] == '"' || raw[i + 1] == '\\')) {
             add(false, raw[++i]);
-        } else if (i + 3 < raw.size() && raw[i + 1] == 'x' && HexDigit(raw[i + 2]) >= 0 &&
-                   HexDigit(raw[i + 3]) >= 0) {
-            add(true, static_cast<char>(HexDigit(raw[i + 2]) * 16 + HexDigit(raw[i + 3])));
+        } else if (i + 3 < raw.size() && raw[i + 1] == 'x' && platform::HexDigit(raw[i + 2]) >= 0 &&
+                   platform::HexDigit(raw[i + 3]) >= 0) {
+            add(true, static_cast<char>(platform::HexDigit(raw[i + 2]) * 16 +
+                                        platform::HexDigit(raw[i + 3])));
             i += 3;
         } else {
             error = "unknown escape in quoted value (use \\\", \\\\ or \\xNN)";
