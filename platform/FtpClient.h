@@ -87,13 +87,6 @@ class FtpClient {
     bool ListDirectory(const std::string& pattern, std::vector<FtpEntry>& entries);
     std::size_t SkippedLongNames() const;
 
-    // Retrieves a remote file in binary mode to a local file, replacing it.
-    // reload asks WinINet to bypass its cache (the version file). The bytes go to
-    // PartialName(localPath) first, which is renamed to localPath only once the whole
-    // file has arrived and deleted otherwise, so a failed retrieval never leaves a
-    // partial file under the final name (an older file there is kept).
-    bool GetFile(const std::string& remoteName, const std::string& localPath, bool reload);
-
     // Opens a remote file for reading (binary, reload, no cache write): one attempt;
     // the caller decides about retries. It returns once the server has opened the
     // transfer; a transfer that stalls after that fails on a read. expectedSize is

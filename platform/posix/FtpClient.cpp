@@ -108,8 +108,6 @@ struct FtpClient::Impl {
 
     // Destination of the current non-file operation.
     std::string* listingText = nullptr;
-    std::FILE* localFile = nullptr;
-    int localError = 0; // errno of a failed write to localFile
 
     std::size_t skippedLongNames = 0;
     int errorCode = 0;
@@ -145,15 +143,6 @@ struct FtpClient::Impl {
             return 0; // ends the transfer with CURLE_WRITE_ERROR
         self->listingText->append(data, n);
         return n;
-    }
-
-    static size_t OnFileData(char* data, size_t size, size_t count, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        const size_t n = size * count;
-        if (std::fwrite(data, 1, n, self->localFile) == n)
-            return n;
-        self->localError = errno;
-        return 0;
     }
 
     static size_t OnStreamData(char* data, size_t size, size_t count, void* user) {
@@ -451,40 +440,6 @@ bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>&
 
 std::size_t FtpClient::SkippedLongNames() const {
     return m_impl->skippedLongNames;
-}
-
-bool FtpClient::GetFile(const std::string& remoteName, const std::string& localPath,
-                        bool /*reload: libcurl keeps no cache*/) {
-    Impl& d = *m_impl;
-    if (!d.Ready() || !d.CheckName(remoteName))
-        return false;
-    const std::string target = NativePath(localPath);
-    const std::string temp = PartialName(target);
-    d.localFile = std::fopen(temp.c_str(), "wb");
-    if (!d.localFile) {
-        d.Fail(CURLE_WRITE_ERROR, "cannot create " + temp + ": " + std::strerror(errno));
-        return false;
-    }
-    d.Prepare(d.AbsolutePath(remoteName));
-    curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
-    curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
-    d.localError = 0;
-    CURLcode result = d.Run();
-    if (std::fclose(d.localFile) != 0 && d.localError == 0)
-        d.localError = errno;
-    d.localFile = nullptr;
-    if (result == CURLE_OK && d.localError == 0 && std::rename(temp.c_str(), target.c_str()) != 0)
-        d.localError = errno;
-    if (result == CURLE_OK && d.localError == 0)
-        return true;
-    std::remove(temp.c_str());
-    // A local file that could not be written says why, in the system's words
-    // ("No space left on device"), rather than as libcurl's write error.
-    if (d.localError != 0)
-        d.Fail(CURLE_WRITE_ERROR, "cannot write " + temp + ": " + std::strerror(d.localError));
-    else
-        d.FailCurl(result);
-    return false;
 }
 
 bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize,

@@ -17,8 +17,6 @@ namespace {
 // never ends.
 constexpr std::size_t kMaxListingEntries = 200000;
 
-constexpr DWORD kGetFileFlagsReload = INTERNET_FLAG_RELOAD | FTP_TRANSFER_TYPE_BINARY; // 0x80000002
-constexpr DWORD kGetFileFlags = FTP_TRANSFER_TYPE_BINARY;                              // 2
 constexpr DWORD kOpenFileFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | FTP_TRANSFER_TYPE_BINARY; // 0x84000002
 
@@ -222,25 +220,6 @@ bool FtpClient::ListDirectory(const std::string& pattern, std::vector<FtpEntry>&
 
 std::size_t FtpClient::SkippedLongNames() const {
     return m_impl->skippedLongNames;
-}
-
-bool FtpClient::GetFile(const std::string& remoteName, const std::string& localPath, bool reload) {
-    Impl& d = *m_impl;
-    if (!d.Ready())
-        return false;
-    const std::string temp = PartialName(localPath);
-    if (!::FtpGetFileA(d.connection, remoteName.c_str(), temp.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                       reload ? kGetFileFlagsReload : kGetFileFlags, 0)) {
-        d.FailLast("FtpGetFile failed");
-        ::DeleteFileA(temp.c_str());
-        return false;
-    }
-    if (!::MoveFileExA(temp.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        d.FailLast("the retrieved file could not be put in place");
-        ::DeleteFileA(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSize,
