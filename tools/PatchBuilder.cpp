@@ -405,19 +405,30 @@ bool InitServerRoot(const std::string& root, const std::string& versionFile, boo
     return true;
 }
 
-bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* report) {
-    // Everything players depend on is checked before anything is written.
+namespace {
+
+// What AddVersion reads and checks before it writes anything.
+struct AddPlan {
     ClientVersion value;
-    if (!CheckOptions(version, value, error))
+    fs::path versionFile;
+    std::string versions; // the version file as it stands
+    fs::path directory;   // the version's final folder on the server
+    SourceTree tree;
+    std::vector<std::string> removeFiles, removeFolders;
+};
+
+// The server root's side: a new, higher version, signed like the ones before it,
+// whose folder is not there yet.
+bool CheckServerRoot(const PatchVersion& version, AddPlan& plan, std::string& error) {
+    if (!CheckOptions(version, plan.value, error))
         return false;
     const fs::path root(version.root);
-    const fs::path versionFile = root / version.versionFile;
-    std::string versions;
-    if (!ReadVersionFile(version, versionFile, versions, error) ||
-        !CheckNewVersion(versions, versionFile.string(), version.name, value, error))
+    plan.versionFile = root / version.versionFile;
+    if (!ReadVersionFile(version, plan.versionFile, plan.versions, error) ||
+        !CheckNewVersion(plan.versions, plan.versionFile.string(), version.name, plan.value, error))
         return false;
     std::error_code ec;
-    const fs::path versionSignature(versionFile.string() + trust::kSignatureSuffix);
+    const fs::path versionSignature(plan.versionFile.string() + trust::kSignatureSuffix);
     if (!version.signingKey && fs::exists(fs::symlink_status(versionSignature, ec))) {
         error = version.root + " is a signed server (" + versionSignature.string() +
                 " exists): add the version with --sign KEY, or launchers built with the "
@@ -425,7 +436,7 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
         return false;
     }
     if (version.signingKey) {
-        if (const std::string unsigned_ = FirstUnsignedVersion(version.root, versions);
+        if (const std::string unsigned_ = FirstUnsignedVersion(version.root, plan.versions);
             !unsigned_.empty()) {
             error = "version " + unsigned_ + " on " + version.root +
                     " has no manifest; sign the published versions first with: tarnvale-patch "
@@ -434,23 +445,45 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
             return false;
         }
     }
-    const fs::path directory = root / version.name;
-    if (fs::exists(fs::symlink_status(directory, ec))) {
-        error = "version directory " + directory.string() + " already exists, though " +
+    plan.directory = root / version.name;
+    if (fs::exists(fs::symlink_status(plan.directory, ec))) {
+        error = "version directory " + plan.directory.string() + " already exists, though " +
                 version.versionFile + " does not name it; remove it first";
         return false;
     }
-    if (!CheckSource(version, error))
+    return true;
+}
+
+// Every file lies in a flat version's one server directory: names must differ.
+bool CheckFlatNamesDiffer(const SourceTree& tree, std::string& error) {
+    std::map<std::string, std::string> seen;
+    for (const SourceEntry& file : tree.files) {
+        std::string folded = ListName(file.listPath);
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        const auto [it, added] = seen.emplace(folded, file.shown);
+        if (!added) {
+            error = Printable(file.shown) + " and " + Printable(it->second) +
+                    " share a name; use --mirror to keep folders apart on the server";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The source's side: every name fits the list and the server, every removal is sound.
+bool CheckSourceTree(const PatchVersion& version, AddPlan& plan, std::string& error) {
+    if (!CheckSource(version, error) ||
+        !CollectSourceTree(version.source, version.codePage, plan.tree, error))
         return false;
-    SourceTree tree;
-    if (!CollectSourceTree(version.source, version.codePage, tree, error))
+    const SourceTree& tree = plan.tree;
+    if (!ConvertRemovals(version.removeFiles, false, version.codePage, plan.removeFiles, error) ||
+        !ConvertRemovals(version.removeFolders, true, version.codePage, plan.removeFolders,
+                         error) ||
+        !CheckRemovals(version, tree, plan.removeFiles, plan.removeFolders, error))
         return false;
-    std::vector<std::string> removeFiles, removeFolders;
-    if (!ConvertRemovals(version.removeFiles, false, version.codePage, removeFiles, error) ||
-        !ConvertRemovals(version.removeFolders, true, version.codePage, removeFolders, error) ||
-        !CheckRemovals(version, tree, removeFiles, removeFolders, error))
-        return false;
-    DeepestFirst(removeFolders);
+    DeepestFirst(plan.removeFolders);
     for (const SourceEntry& folder : tree.folders)
         if (!CheckListText(folder.listPath, folder.shown, "folder", version.packed, error))
             return false;
@@ -460,36 +493,20 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
                                : ListName(file.listPath) + (version.compressed ? ".QXC" : ""),
                            file.shown, "file", version.packed, error))
             return false;
-    if (version.packed) {
-        if (!CheckConfigIni(version, value, tree, error))
-            return false;
-    } else {
-        if (!version.mirror) {
-            // Every file lies in the version's one server directory: names must differ.
-            std::map<std::string, std::string> seen;
-            for (const SourceEntry& file : tree.files) {
-                std::string folded = ListName(file.listPath);
-                for (char& c : folded)
-                    if (c >= 'A' && c <= 'Z')
-                        c = static_cast<char>(c - 'A' + 'a');
-                const auto [it, added] = seen.emplace(folded, file.shown);
-                if (!added) {
-                    error = Printable(file.shown) + " and " + Printable(it->second) +
-                            " share a name; use --mirror to keep folders apart on the server";
-                    return false;
-                }
-            }
-        }
-        if (!CheckServerFolderSizes(version, tree, error))
-            return false;
-        if (version.signingKey && !CheckSignatureNamesFree(version, tree, error))
-            return false;
-    }
+    if (version.packed)
+        return CheckConfigIni(version, plan.value, tree, error);
+    return (version.mirror || CheckFlatNamesDiffer(tree, error)) &&
+           CheckServerFolderSizes(version, tree, error) &&
+           (!version.signingKey || CheckSignatureNamesFree(version, tree, error));
+}
 
-    // Written under temporary names beside their final ones; a leftover of an
-    // interrupted run is ours to clear.
+// Writes the version's folder under a temporary name beside its final one, then
+// renames it into place. A leftover of an interrupted run is ours to clear.
+bool WriteVersionFolder(const PatchVersion& version, const AddPlan& plan, std::string& error) {
+    const fs::path root(version.root);
     const fs::path staging = root / ("." + version.name + ".part");
     const fs::path scratch = root / ("." + version.name + ".qxc.part");
+    std::error_code ec;
     fs::remove_all(staging, ec);
     fs::remove_all(scratch, ec);
     auto fail = [&](const std::string& what) {
@@ -501,44 +518,63 @@ bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* 
     if (!fs::create_directory(staging, ec))
         return fail("cannot create " + staging.string() + ": " + ec.message());
     if (version.packed) {
-        if (!WriteVersionArchive(tree, staging / "up_list.zip", error))
+        if (!WriteVersionArchive(plan.tree, staging / "up_list.zip", error))
             return fail(error);
-    } else if (!WriteFiles(version, tree, staging, scratch, error)) {
+    } else if (!WriteFiles(version, plan.tree, staging, scratch, error)) {
         return fail(error);
     }
     fs::remove_all(scratch, ec);
-    if (!platform::WriteWholeFile((staging / "list.inf").string(),
-                                  MakePatchList(version, tree, removeFiles, removeFolders)))
+    if (!platform::WriteWholeFile(
+            (staging / "list.inf").string(),
+            MakePatchList(version, plan.tree, plan.removeFiles, plan.removeFolders)))
         return fail("cannot write list.inf in " + staging.string());
     if (version.signingKey && !SignVersionFolder(staging, version.name, *version.signingKey, error))
         return fail(error);
-    fs::rename(staging, directory, ec);
+    fs::rename(staging, plan.directory, ec);
     if (ec)
-        return fail("cannot rename " + staging.string() + " to " + directory.string() + ": " +
+        return fail("cannot rename " + staging.string() + " to " + plan.directory.string() + ": " +
                     ec.message());
-    const std::string published = AppendVersion(versions, version.name);
-    if (!platform::WriteWholeFile(versionFile.string(), published)) {
-        fs::remove_all(directory, ec);
-        error = "cannot write " + versionFile.string() + "; the version was not published";
+    return true;
+}
+
+// Names the new version in the version file (and signs it); on failure the
+// version's folder goes again and the old version file stays as it was.
+bool PublishVersion(const PatchVersion& version, const AddPlan& plan, std::string& error) {
+    std::error_code ec;
+    const std::string published = AppendVersion(plan.versions, version.name);
+    if (!platform::WriteWholeFile(plan.versionFile.string(), published)) {
+        fs::remove_all(plan.directory, ec);
+        error = "cannot write " + plan.versionFile.string() + "; the version was not published";
         return false;
     }
     if (version.signingKey &&
-        !SignVersionFile(versionFile, published, *version.signingKey, error)) {
+        !SignVersionFile(plan.versionFile, published, *version.signingKey, error)) {
         // The old version file still matches its old signature.
-        platform::WriteWholeFile(versionFile.string(), versions);
-        fs::remove_all(directory, ec);
+        platform::WriteWholeFile(plan.versionFile.string(), plan.versions);
+        fs::remove_all(plan.directory, ec);
         error += "; the version was not published";
         return false;
     }
+    return true;
+}
 
+} // namespace
+
+bool AddVersion(const PatchVersion& version, std::string& error, PublishReport* report) {
+    // Everything players depend on is checked before anything is written.
+    AddPlan plan;
+    if (!CheckServerRoot(version, plan, error) || !CheckSourceTree(version, plan, error) ||
+        !WriteVersionFolder(version, plan, error) || !PublishVersion(version, plan, error))
+        return false;
     if (report) {
-        report->files = tree.files.size();
-        report->carriesLauncher = std::any_of(tree.files.begin(), tree.files.end(), [&](auto& f) {
-            // An archive's launcher counts at its top level only; a file-by-file
-            // version's wherever it is.
-            return NamesEqual(version.packed ? f.listPath : ListName(f.listPath),
-                              LauncherFileName());
-        });
+        report->files = plan.tree.files.size();
+        report->carriesLauncher =
+            std::any_of(plan.tree.files.begin(), plan.tree.files.end(), [&](auto& f) {
+                // An archive's launcher counts at its top level only; a file-by-file
+                // version's wherever it is.
+                return NamesEqual(version.packed ? f.listPath : ListName(f.listPath),
+                                  LauncherFileName());
+            });
     }
     return true;
 }

@@ -144,6 +144,86 @@ void ReportAdded(const tools::PatchVersion& version, const tools::PublishReport&
                 version.name.c_str(), version.name.c_str());
 }
 
+// What the options after a command's positional arguments set.
+struct Options {
+    tools::PatchVersion version;
+    std::vector<trust::PublicKey> keys; // verify's --key
+    std::string road;                   // check's --road
+};
+
+// Reads argv[first...] into options; returns the exit status of a refused option,
+// or -1 when every option was taken.
+int ReadOptions(const std::string& command, int first, int argc, char** argv, Options& options) {
+    tools::PatchVersion& version = options.version;
+    for (int i = first; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool takesValue = option == "--remove" || option == "--remove-dir" ||
+                                option == "--version-file" || option == "--codepage" ||
+                                option == "--sign" || option == "--key" || option == "--road";
+        if (takesValue && i + 1 >= argc)
+            return Usage(option + " needs a value");
+        const char* value = takesValue ? argv[++i] : nullptr;
+        std::string error;
+        if (option == "--version-file") {
+            version.versionFile = value;
+        } else if (option == "--road" && command == "check") {
+            options.road = value;
+        } else if (option == "--sign" && (command == "add" || command == "sign")) {
+            trust::SecretKey key{};
+            if (!tools::ReadSecretKey(value, key, error))
+                return Fail(error);
+            version.signingKey = key;
+        } else if (option == "--key" && command == "verify") {
+            trust::PublicKey key{};
+            if (!tools::ReadPublicKey(value, key, error))
+                return Fail(error);
+            options.keys.push_back(key);
+        } else if (command != "add") {
+            return Usage("unknown option for " + command + ": " + option);
+        } else if (option == "--packed") {
+            version.packed = true;
+        } else if (option == "--files") {
+            version.packed = false;
+        } else if (option == "--compressed") {
+            version.compressed = true;
+        } else if (option == "--mirror") {
+            version.mirror = true;
+        } else if (option == "--test-server") {
+            version.testServer = true;
+        } else if (option == "--remove") {
+            version.removeFiles.emplace_back(value);
+        } else if (option == "--remove-dir") {
+            version.removeFolders.emplace_back(value);
+        } else if (option == "--codepage") {
+            if (!platform::ParseCodePage(value, version.codePage))
+                return Usage("--codepage takes a code page number such as 936 or CP949");
+        } else {
+            return Usage((option.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") +
+                         tools::Printable(option));
+        }
+    }
+    return -1;
+}
+
+int Init(const tools::PatchVersion& version) {
+    bool created = false;
+    std::string error;
+    if (!tools::InitServerRoot(version.root, version.versionFile, created, error))
+        return Fail(error);
+    std::printf("%s %s as an update server root\n",
+                created ? "set up" : "already set up:", version.root.c_str());
+    return 0;
+}
+
+int Add(const tools::PatchVersion& version) {
+    tools::PublishReport report;
+    std::string error;
+    if (!tools::AddVersion(version, error, &report))
+        return Fail(error);
+    ReportAdded(version, report);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -172,84 +252,22 @@ int main(int argc, char** argv) {
         return Keygen(argv[2]);
     }
 
-    tools::PatchVersion version;
-    std::vector<trust::PublicKey> keys;
-    std::string road;
-    version.root = argv[2];
+    Options options;
+    options.version.root = argv[2];
     if (command == "add") {
-        version.name = argv[3];
-        version.source = argv[4];
+        options.version.name = argv[3];
+        options.version.source = argv[4];
     }
-    for (int i = 2 + positionals; i < argc; ++i) {
-        const std::string option = argv[i];
-        const bool takesValue = option == "--remove" || option == "--remove-dir" ||
-                                option == "--version-file" || option == "--codepage" ||
-                                option == "--sign" || option == "--key" || option == "--road";
-        if (takesValue && i + 1 >= argc)
-            return Usage(option + " needs a value");
-        const char* value = takesValue ? argv[++i] : nullptr;
-        std::string error;
-        if (option == "--version-file") {
-            version.versionFile = value;
-        } else if (option == "--road" && command == "check") {
-            road = value;
-        } else if (option == "--sign" && (command == "add" || command == "sign")) {
-            trust::SecretKey key{};
-            if (!tools::ReadSecretKey(value, key, error))
-                return Fail(error);
-            version.signingKey = key;
-        } else if (option == "--key" && command == "verify") {
-            trust::PublicKey key{};
-            if (!tools::ReadPublicKey(value, key, error))
-                return Fail(error);
-            keys.push_back(key);
-        } else if (command != "add") {
-            return Usage("unknown option for " + command + ": " + option);
-        } else if (option == "--packed") {
-            version.packed = true;
-        } else if (option == "--files") {
-            version.packed = false;
-        } else if (option == "--compressed") {
-            version.compressed = true;
-        } else if (option == "--mirror") {
-            version.mirror = true;
-        } else if (option == "--test-server") {
-            version.testServer = true;
-        } else if (option == "--remove") {
-            version.removeFiles.emplace_back(value);
-        } else if (option == "--remove-dir") {
-            version.removeFolders.emplace_back(value);
-        } else if (option == "--codepage") {
-            if (!platform::ParseCodePage(value, version.codePage))
-                return Usage("--codepage takes a code page number such as 936 or CP949");
-        } else {
-            return Usage((option.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") +
-                         tools::Printable(option));
-        }
-    }
-
-    std::string error;
+    if (const int refused = ReadOptions(command, 2 + positionals, argc, argv, options);
+        refused >= 0)
+        return refused;
     if (command == "sign")
-        return Sign(version);
+        return Sign(options.version);
     if (command == "verify")
-        return Verify(version, keys);
+        return Verify(options.version, options.keys);
     if (command == "check")
-        return CheckRoad(version, road);
-    if (command == "init") {
-        bool created = false;
-        if (!tools::InitServerRoot(version.root, version.versionFile, created, error)) {
-            std::fprintf(stderr, "tarnvale-patch: %s\n", error.c_str());
-            return 1;
-        }
-        std::printf("%s %s as an update server root\n",
-                    created ? "set up" : "already set up:", version.root.c_str());
-        return 0;
-    }
-    tools::PublishReport report;
-    if (!tools::AddVersion(version, error, &report)) {
-        std::fprintf(stderr, "tarnvale-patch: %s\n", error.c_str());
-        return 1;
-    }
-    ReportAdded(version, report);
-    return 0;
+        return CheckRoad(options.version, options.road);
+    if (command == "init")
+        return Init(options.version);
+    return Add(options.version);
 }

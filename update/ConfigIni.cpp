@@ -109,6 +109,15 @@ template <class Unit> bool IsLineEnd(Unit u) {
     return Code(u) == '\n' || Code(u) == '\r';
 }
 
+// Narrows [begin, end) of `text` to leave out the blanks at both ends.
+template <class Unit>
+void TrimBlanks(const std::basic_string<Unit>& text, std::size_t& begin, std::size_t& end) {
+    while (begin < end && IsSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsSpace(text[end - 1]))
+        --end;
+}
+
 // Lines end at "\r", "\n" or "\r\n"; keys before the first section header belong to
 // a section without a name.
 template <class Unit>
@@ -133,10 +142,7 @@ Location Locate(const std::basic_string<Unit>& text, std::string_view section,
         std::size_t begin = pos;
         std::size_t end = contentEnd;
         pos = lineEnd;
-        while (begin < end && IsSpace(text[begin]))
-            ++begin;
-        while (end > begin && IsSpace(text[end - 1]))
-            --end;
+        TrimBlanks(text, begin, end);
         if (begin >= end)
             continue;
 
@@ -149,10 +155,7 @@ Location Locate(const std::basic_string<Unit>& text, std::string_view section,
                 // without the blanks around it.
                 std::size_t nameBegin = begin + 1;
                 std::size_t nameEnd = close - 1;
-                while (nameBegin < nameEnd && IsSpace(text[nameBegin]))
-                    ++nameBegin;
-                while (nameEnd > nameBegin && IsSpace(text[nameEnd - 1]))
-                    --nameEnd;
+                TrimBlanks(text, nameBegin, nameEnd);
                 inSection = false;
                 if (!at.sectionFound && NameEquals(text, nameBegin, nameEnd, section)) {
                     at.sectionFound = true;

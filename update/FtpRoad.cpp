@@ -521,24 +521,80 @@ bool UpdateEngine::OpenRemoteFile(const std::string& remoteName, std::uint32_t s
     return false;
 }
 
-StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
-                                      std::uint32_t size) {
+std::string UpdateEngine::RemotePathForFailure(const std::string& remoteName) {
+    // Asked for only to describe a failure, and only while no file is open: it
+    // costs a round trip on Windows, and while a file is open the client answers
+    // nothing else (its error would replace the transfer's).
+    m_ftp.CloseFile();
+    std::string directory;
+    m_ftp.GetRemoteDirectory(directory);
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
+    return directory + remoteName;
+}
+
+UpdateEngine::Received UpdateEngine::ReceiveFile(const std::string& remoteName,
+                                                 const std::string& localPath, std::uint32_t size,
+                                                 TransferSink& local) {
     const int scale =
         m_update.listFlags.packingVersion ? 100 : (m_update.listFlags.compressed ? 50 : 100);
-    // The remote path is asked for only to describe a failure, and only while no
-    // file is open: it costs a round trip on Windows, and while a file is open
-    // the client answers nothing else (its error would replace the transfer's).
-    auto remotePath = [&] {
-        m_ftp.CloseFile();
-        std::string directory;
-        m_ftp.GetRemoteDirectory(directory);
-        if (!directory.empty() && directory.back() != '/')
-            directory += '/';
-        return directory + remoteName;
-    };
+    char buffer[platform::kFtpChunkSize];
+    Received received;
+    received.total = local.Offset();
+    for (;;) {
+        std::size_t got = 0;
+        const platform::FtpRead read = m_ftp.ReadFile(buffer, sizeof buffer, got);
+        // The client ends a transfer only after the listed number of bytes; a
+        // transfer that breaks off, ends short or stalls is a failure, never a
+        // finished file. Reading on to the end (rather than stopping at the
+        // listed size) lets the transfer finish cleanly, so the connection stays
+        // usable; a server that sends more than it listed is stopped at once.
+        if (read == platform::FtpRead::End)
+            received.complete = received.total >= size;
+        if (read == platform::FtpRead::Failed) {
+            const std::string why = m_ftp.ErrorText();
+            received.result = StepResult::Failure(
+                msgid::kUpdateFailed, "FTP RETR " + RemotePathForFailure(remoteName) + ": " + why);
+        }
+        if (read != platform::FtpRead::Data)
+            return received;
+        if (received.total + got > size) {
+            received.result = StepResult::Failure(msgid::kUpdateFailed,
+                                                  "FTP: " + RemotePathForFailure(remoteName) +
+                                                      " sent more than its " +
+                                                      std::to_string(size) + " listed bytes");
+            return received;
+        }
+        if (!local.Write(buffer, got)) {
+            received.result = Fail(msgid::kCannotCreateLocalFile,
+                                   "cannot write " + platform::NativePath(localPath) + ": " +
+                                       platform::LastFileErrorText());
+            return received;
+        }
+        received.total += got;
+        m_window.fileBar.SetPos(
+            static_cast<int>(static_cast<double>(received.total) * scale / size));
+        m_window.ReportTransfer(received.total, size);
+        m_window.RefreshProgress();
+        Pump();
+        // The Close button, run by the message just dispatched, may have asked
+        // to stop. The flag stays set: a second Close then ends the launcher.
+        if (m_update.stopRequested) {
+            received.stopped = true;
+            received.result =
+                StepResult::Failure(msgid::kUpdateFailed, "stopped by the player during " +
+                                                              RemotePathForFailure(remoteName));
+            return received;
+        }
+    }
+}
+
+StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::string& localPath,
+                                      std::uint32_t size) {
     if (size == 0)
         return StepResult::Failure(msgid::kUpdateFailed,
-                                   "FTP: " + remotePath() + " is listed with size 0");
+                                   "FTP: " + RemotePathForFailure(remoteName) +
+                                       " is listed with size 0");
     m_update.stopRequested = false;
 
     // The file appears under its name only once every byte has arrived, so an
@@ -550,73 +606,25 @@ StepResult UpdateEngine::TransferFile(const std::string& remoteName, const std::
                                                        platform::LastFileErrorText());
     if (!OpenRemoteFile(remoteName, size, local))
         return Fail(msgid::kCannotOpenRemoteFile,
-                    FtpDetail("RETR " + remotePath() + " (" + std::to_string(kOpenAttempts) +
-                              " attempts)"));
+                    FtpDetail("RETR " + RemotePathForFailure(remoteName) + " (" +
+                              std::to_string(kOpenAttempts) + " attempts)"));
 
-    char buffer[platform::kFtpChunkSize];
-    std::uint64_t total = local.Offset();
-    StepResult result;
-    bool complete = false;
-    bool stopped = false;
-    for (;;) {
-        std::size_t got = 0;
-        const platform::FtpRead read = m_ftp.ReadFile(buffer, sizeof buffer, got);
-        // The client ends a transfer only after the listed number of bytes; a
-        // transfer that breaks off, ends short or stalls is a failure, never a
-        // finished file. Reading on to the end (rather than stopping at the
-        // listed size) lets the transfer finish cleanly, so the connection stays
-        // usable; a server that sends more than it listed is stopped at once.
-        if (read == platform::FtpRead::End)
-            complete = total >= size;
-        if (read == platform::FtpRead::Failed) {
-            const std::string why = m_ftp.ErrorText();
-            result =
-                StepResult::Failure(msgid::kUpdateFailed, "FTP RETR " + remotePath() + ": " + why);
-        }
-        if (read != platform::FtpRead::Data)
-            break;
-        if (total + got > size) {
-            result = StepResult::Failure(msgid::kUpdateFailed,
-                                         "FTP: " + remotePath() + " sent more than its " +
-                                             std::to_string(size) + " listed bytes");
-            break;
-        }
-        if (!local.Write(buffer, got)) {
-            result = Fail(msgid::kCannotCreateLocalFile, "cannot write " +
-                                                             platform::NativePath(localPath) +
-                                                             ": " + platform::LastFileErrorText());
-            break;
-        }
-        total += got;
-        m_window.fileBar.SetPos(static_cast<int>(static_cast<double>(total) * scale / size));
-        m_window.ReportTransfer(total, size);
-        m_window.RefreshProgress();
-        Pump();
-        // The Close button, run by the message just dispatched, may have asked
-        // to stop. The flag stays set: a second Close then ends the launcher.
-        if (m_update.stopRequested) {
-            stopped = true;
-            result = StepResult::Failure(msgid::kUpdateFailed,
-                                         "stopped by the player during " + remotePath());
-            break;
-        }
-    }
-
+    const Received received = ReceiveFile(remoteName, localPath, size, local);
     m_ftp.CloseFile();
-    if (complete && !local.Commit())
+    if (!received.complete) {
+        if (!received.stopped)
+            m_update.stopRequested = false;
+        if (received.result)
+            return StepResult::Failure(msgid::kUpdateFailed,
+                                       "FTP: " + RemotePathForFailure(remoteName) +
+                                           " ended after " + std::to_string(received.total) +
+                                           " of " + std::to_string(size) + " listed bytes");
+        return received.result;
+    }
+    if (!local.Commit())
         return Fail(msgid::kCannotCreateLocalFile,
                     "cannot put " + platform::NativePath(localPath) +
                         " in place: " + platform::LastFileErrorText());
-    if (!complete) {
-        if (!stopped)
-            m_update.stopRequested = false;
-        if (result)
-            result = StepResult::Failure(msgid::kUpdateFailed,
-                                         "FTP: " + remotePath() + " ended after " +
-                                             std::to_string(total) + " of " + std::to_string(size) +
-                                             " listed bytes");
-        return result;
-    }
     m_update.stopRequested = false;
     return {};
 }

@@ -145,6 +145,27 @@ StepResult UpdateEngine::RunHttpRoad() {
     return {};
 }
 
+StepResult UpdateEngine::FetchArchiveHttp(const char* address, const char* version,
+                                          const std::string& gameFolder) {
+    ShowStatus(msgid::kFetchingFiles);
+    platform::MakeDirectory(kStagingFolder);
+    // The archive goes on where an earlier try stopped.
+    std::uint64_t ceiling = 0;
+    StepResult fetched = Refuse(m_trust.ExpectedSize(updateserver::kArchiveName, ceiling));
+    if (fetched)
+        fetched = Shown(DownloadHttpResuming(
+            updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
+                                         platform::TimeGetTime()),
+            kStagedArchivePath, version, msgid::kUpdateFailed, ceiling));
+    if (fetched)
+        fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
+    // Nothing of a failed version stays in "Temp": a retry on a nearly full disk
+    // would otherwise fail sooner.
+    if (!fetched)
+        DiscardArchiveLeftovers(kStagedArchivePath, gameFolder.c_str());
+    return fetched;
+}
+
 StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* version) {
     // Every file of the version comes from its folder.
     const FetchCopy fromFolder = [&](const std::string& item, const std::string& localPath,
@@ -180,25 +201,7 @@ StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* ver
                                                      updateserver::kPatchListName + ": " +
                                                      platform::LastFileErrorText());
     const std::string folder = GameFolder() + "\\";
-    // Nothing of a failed version stays in "Temp": a retry on a nearly full disk
-    // would otherwise fail sooner.
-    auto fetchArchive = [&]() -> StepResult {
-        ShowStatus(msgid::kFetchingFiles);
-        platform::MakeDirectory(kStagingFolder);
-        // The archive goes on where an earlier try stopped.
-        std::uint64_t ceiling = 0;
-        StepResult fetched = Refuse(m_trust.ExpectedSize(updateserver::kArchiveName, ceiling));
-        if (fetched)
-            fetched = Shown(DownloadHttpResuming(
-                updateserver::VersionItemUrl(address, version, updateserver::kArchiveName,
-                                             platform::TimeGetTime()),
-                kStagedArchivePath, version, msgid::kUpdateFailed, ceiling));
-        if (fetched)
-            fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
-        if (!fetched)
-            DiscardArchiveLeftovers(kStagedArchivePath, folder.c_str());
-        return fetched;
-    };
+    auto fetchArchive = [&] { return FetchArchiveHttp(address, version, folder); };
     // With keys the archive is fetched and checked before the list's removals, so
     // that a refused archive leaves the game folder as it was.
     const bool archiveFirst = m_trust.Enabled();
@@ -221,8 +224,7 @@ StepResult UpdateEngine::InstallVersionHttp(const char* address, const char* ver
             return fetched;
     }
     ShowStatus(msgid::kUnpackingArchive);
-    if (StepResult extracted =
-            ExtractUpdateArchive(kStagedArchivePath, folder.c_str());
+    if (StepResult extracted = ExtractUpdateArchive(kStagedArchivePath, folder.c_str());
         !extracted) {
         // A damaged archive shows no box of its own; the status line says why the
         // road stopped.

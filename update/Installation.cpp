@@ -213,6 +213,33 @@ EntryResult WriteEntry(CUnzipFile& zip, const std::string& destination, unsigned
     return out.Commit() ? EntryResult::Written : EntryResult::CannotCreate;
 }
 
+void RemoveWaitingConfig(const std::string& gameFolder) {
+    const std::string waitingConfig = gameFolder + kConfigWaitingName;
+    if (platform::PathExists(waitingConfig)) {
+        platform::SetNormalAttributes(waitingConfig);
+        platform::RemoveFile(waitingConfig);
+    }
+}
+
+// Puts the archive's "config._ni" in place as config.ini; `archive` names the
+// archive in a failure.
+StepResult PutWaitingConfigInPlace(const std::string& archive, const std::string& gameFolder) {
+    const std::string config = gameFolder + kConfigIniName;
+    const std::string waitingConfig = gameFolder + kConfigWaitingName;
+    if (platform::PathExists(config))
+        platform::SetNormalAttributes(config);
+    // A rename, not a copy and a delete: config.ini changes at one instant, and
+    // no "config._ni" can stay behind.
+    if (!platform::PathExists(waitingConfig))
+        return ErrorBoxFailure(kConfigErrorText, archive + " has no top-level config.ini");
+    if (!platform::MoveFileReplacing(waitingConfig, config))
+        return ErrorBoxFailure(kConfigErrorText,
+                               "cannot put " + platform::NativePath(waitingConfig) +
+                                   " in place of " + platform::NativePath(config) + ": " +
+                                   platform::LastFileErrorText());
+    return {};
+}
+
 } // namespace
 
 StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderText) {
@@ -233,11 +260,7 @@ StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderT
             return entryFailure("the name leaves the game folder");
         // A "config._ni" left by an earlier, failed extraction must not pass for
         // this archive's "config.ini".
-        const std::string waitingConfig = gameFolder + kConfigWaitingName;
-        if (platform::PathExists(waitingConfig)) {
-            platform::SetNormalAttributes(waitingConfig);
-            platform::RemoveFile(waitingConfig);
-        }
+        RemoveWaitingConfig(gameFolder);
 
         const auto buffer = std::make_unique<unsigned char[]>(CUnzipFile::kReadBufferSize);
         std::string lastFolder;
@@ -287,29 +310,12 @@ StepResult ExtractUpdateArchive(const char* archivePath, const char* gameFolderT
     // put in place, so that no step after that one is left for a launcher that
     // is stopped in between.
     platform::RemoveFile(archivePath);
-    const std::string config = gameFolder + kConfigIniName;
-    const std::string waitingConfig = gameFolder + kConfigWaitingName;
-    if (platform::PathExists(config))
-        platform::SetNormalAttributes(config);
-    // A rename, not a copy and a delete: config.ini changes at one instant, and
-    // no "config._ni" can stay behind.
-    if (!platform::PathExists(waitingConfig))
-        return ErrorBoxFailure(kConfigErrorText, archive + " has no top-level config.ini");
-    if (!platform::MoveFileReplacing(waitingConfig, config))
-        return ErrorBoxFailure(kConfigErrorText,
-                               "cannot put " + platform::NativePath(waitingConfig) +
-                                   " in place of " + platform::NativePath(config) + ": " +
-                                   platform::LastFileErrorText());
-    return {};
+    return PutWaitingConfigInPlace(archive, gameFolder);
 }
 
 void DiscardArchiveLeftovers(const char* archivePath, const char* gameFolder) {
     platform::RemoveFile(archivePath);
-    const std::string waitingConfig = std::string(gameFolder) + kConfigWaitingName;
-    if (platform::PathExists(waitingConfig)) {
-        platform::SetNormalAttributes(waitingConfig);
-        platform::RemoveFile(waitingConfig);
-    }
+    RemoveWaitingConfig(gameFolder);
 }
 
 void CleanTempFolder() {

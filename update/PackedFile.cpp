@@ -52,40 +52,16 @@ struct Pump {
     }
 };
 
-// Unpacks as UnpackQxcFile describes; on failure `why` says what went wrong.
-bool Unpack(const char* packedPath, const char* targetFolder, Pump pump, std::string& why) {
-    if (!packedPath || !targetFolder) {
-        why = "no file to unpack";
-        return false;
-    }
-    const std::string output = UnpackedPathFor(packedPath, targetFolder);
-    // Unpacking a file over itself would destroy the packed bytes being read.
-    if ((SplitPathParts(output).name.empty() && SplitPathParts(output).extension.empty()) ||
-        NamesEqual(platform::NativePath(output), platform::NativePath(packedPath))) {
-        why = "the unpacked name would be the packed file itself";
-        return false;
-    }
-
-    platform::InputFile input;
-    if (!input.Open(packedPath)) {
-        why = "cannot open it: " + platform::LastFileErrorText();
-        return false;
-    }
-    input.Size(pump.total);
-    platform::StagedFile out;
-    if (!out.Create(output)) {
-        why =
-            "cannot create " + platform::NativePath(output) + ": " + platform::LastFileErrorText();
-        return false;
-    }
-
+// Decompresses the whole bzip2 stream of `input` into `out` (named `output` in
+// messages); returns what went wrong, or nothing.
+std::string Decompress(platform::InputFile& input, platform::StagedFile& out,
+                       const std::string& output, Pump& pump) {
     bz_stream stream{};
-    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
-        why = "the decompressor cannot start";
-        return false;
-    }
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
+        return "the decompressor cannot start";
     const auto inBuffer = std::make_unique<char[]>(kUnpackInputChunk);
     const auto outBuffer = std::make_unique<char[]>(kUnpackOutputBuffer);
+    std::string why;
     bool ended = false;
     while (why.empty()) {
         size_t got = 0;
@@ -137,6 +113,36 @@ bool Unpack(const char* packedPath, const char* targetFolder, Pump pump, std::st
     if (why.empty() && !ended)
         why = "the packed stream ends early";
     BZ2_bzDecompressEnd(&stream);
+    return why;
+}
+
+// Unpacks as UnpackQxcFile describes; on failure `why` says what went wrong.
+bool Unpack(const char* packedPath, const char* targetFolder, Pump pump, std::string& why) {
+    if (!packedPath || !targetFolder) {
+        why = "no file to unpack";
+        return false;
+    }
+    const std::string output = UnpackedPathFor(packedPath, targetFolder);
+    // Unpacking a file over itself would destroy the packed bytes being read.
+    if ((SplitPathParts(output).name.empty() && SplitPathParts(output).extension.empty()) ||
+        NamesEqual(platform::NativePath(output), platform::NativePath(packedPath))) {
+        why = "the unpacked name would be the packed file itself";
+        return false;
+    }
+
+    platform::InputFile input;
+    if (!input.Open(packedPath)) {
+        why = "cannot open it: " + platform::LastFileErrorText();
+        return false;
+    }
+    input.Size(pump.total);
+    platform::StagedFile out;
+    if (!out.Create(output)) {
+        why =
+            "cannot create " + platform::NativePath(output) + ": " + platform::LastFileErrorText();
+        return false;
+    }
+    why = Decompress(input, out, output, pump);
     if (!why.empty()) {
         out.Discard();
         return false;

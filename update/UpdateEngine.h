@@ -126,6 +126,10 @@ class UpdateEngine {
     // message and what went wrong.
     void HttpUpdateWorker();
     StepResult InstallVersionHttp(const char* address, const char* version);
+    // Fetches and checks the version's archive into "Temp"; a failure leaves
+    // nothing of it there.
+    StepResult FetchArchiveHttp(const char* address, const char* version,
+                                const std::string& gameFolder);
     StepResult OpenFtpSession();
     StepResult InstallVersionFtp(const char* version, int& record);
     bool RefreshRemoteListing();
@@ -159,6 +163,19 @@ class UpdateEngine {
     StepResult InstallPackedFtp();
     StepResult TransferFile(const std::string& remoteName, const std::string& localPath,
                             std::uint32_t size);
+    // What one transfer's reading came to: every listed byte (complete), a
+    // failure, or a stop the player asked for.
+    struct Received {
+        StepResult result;
+        std::uint64_t total = 0;
+        bool complete = false;
+        bool stopped = false;
+    };
+    // Reads the open remote file into `local` with progress, until it ends.
+    Received ReceiveFile(const std::string& remoteName, const std::string& localPath,
+                         std::uint32_t size, TransferSink& local);
+    // The remote file's full path, to describe a failure (closes an open file).
+    std::string RemotePathForFailure(const std::string& remoteName);
     // Opens the remote file for a transfer into `sink`, after the bytes the sink
     // already holds where the server allows it, else from its first byte.
     bool OpenRemoteFile(const std::string& remoteName, std::uint32_t size, TransferSink& sink);
