@@ -349,6 +349,17 @@ bool FtpClient::Connect(const char* host, std::uint16_t port, const char* accoun
     d.Prepare("");
     curl_easy_setopt(d.easy, CURLOPT_NOBODY, 1L);
     const CURLcode result = d.Run();
+    curl_off_t connectedAfter = 0, waited = 0; // microseconds; 0 while not connected
+    curl_easy_getinfo(d.easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+    curl_easy_getinfo(d.easy, CURLINFO_TOTAL_TIME_T, &waited);
+    if (result == CURLE_OPERATION_TIMEDOUT && connectedAfter > 0 && d.replies.empty()) {
+        // It took the connection and never spoke: FTP servers greet first,
+        // whereas an HTTP server, say, waits for the client.
+        d.Fail(result, "no FTP greeting in " + std::to_string((waited + 500000) / 1000000) +
+                           " s: is that port an FTP server's?");
+        d.DropConnection();
+        return false;
+    }
     if (result != CURLE_OK) {
         d.FailCurl(result);
         d.DropConnection();
