@@ -18,19 +18,12 @@ fetch=$build/bin/tarnvale-fetch
 [ -x "$fetch" ] || { echo "http_download.sh: build $fetch first (ninja -C $build tarnvale-fetch)" >&2; exit 1; }
 command -v curl >/dev/null || { echo "http_download.sh: curl is needed" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarnvale-bench-XXXXXX")
-servers="$here/tests/support/loopback_servers.sh"
-cleanup() {
-    sh "$servers" stop "$work/servers" >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-sh "$servers" start "$work/servers"
-port=$(sed -n 's/^http_port=//p' "$work/servers/servers.txt")
-head -c $((size_mb * 1024 * 1024)) /dev/urandom >"$work/servers/root/big.bin"
+bench_name=tarnvale-bench
+. "$here/bench/servers.sh"
+port=$(server_info http_port)
+head -c $((size_mb * 1024 * 1024)) /dev/urandom >"$root/big.bin"
 url="http://127.0.0.1:$port/big.bin"
-expected=$(cksum <"$work/servers/root/big.bin")
+expected=$(cksum <"$root/big.bin")
 
 now_ns() { date +%s%N; }
 best_curl=0

@@ -17,17 +17,9 @@ fetch=$build/bin/tarnvale-fetch
 [ -x "$fetch" ] || { echo "resume.sh: build $fetch first" >&2; exit 1; }
 command -v curl >/dev/null || { echo "resume.sh: curl is needed" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarnvale-bench-XXXXXX")
-servers="$here/tests/support/loopback_servers.sh"
-cleanup() {
-    sh "$servers" stop "$work/servers" >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-sh "$servers" start "$work/servers" >/dev/null
-root=$work/servers/root
-port=$(sed -n 's/^http_port=//p' "$work/servers/servers.txt")
+bench_name=tarnvale-bench
+. "$here/bench/servers.sh"
+port=$(server_info http_port)
 head -c $((size_mb * 1024 * 1024)) /dev/urandom >"$root/big.bin"
 size=$(wc -c <"$root/big.bin")
 expected=$(cksum <"$root/big.bin")

@@ -29,21 +29,12 @@ done
 command -v curl >/dev/null || { echo "roads.sh: curl is needed" >&2; exit 1; }
 command -v wget >/dev/null || { echo "roads.sh: wget is needed" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarnvale-roads-XXXXXX")
-servers="$here/tests/support/loopback_servers.sh"
-cleanup() {
-    sh "$servers" stop "$work/servers" >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-sh "$servers" start "$work/servers" >/dev/null
-info() { sed -n "s/^$1=//p" "$work/servers/servers.txt"; }
-http_port=$(info http_port)
-ftp_port=$(info ftp_port)
-user=$(info user)
-password=$(info password)
-root=$work/servers/root
+bench_name=tarnvale-roads
+. "$here/bench/servers.sh"
+http_port=$(server_info http_port)
+ftp_port=$(server_info ftp_port)
+user=$(server_info user)
+password=$(server_info password)
 
 now_ns() { date +%s%N; }
 fresh_game() {
