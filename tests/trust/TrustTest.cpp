@@ -32,6 +32,9 @@ TEST(TrustTest, SignaturesHoldOnlyForTheirMessageAndKey) {
     EXPECT_FALSE(ParseSignatureFile(ToHex(signature) + "\n\n", parsed));
     EXPECT_FALSE(ParseSignatureFile(ToHex(signature).substr(2), parsed));
     EXPECT_FALSE(ParseSignatureFile("", parsed));
+    std::string spaced = ToHex(signature);
+    spaced[10] = ' ';
+    EXPECT_FALSE(ParseSignatureFile(spaced, parsed)) << "digits only, at full length";
 }
 
 TEST(TrustTest, Sha256InPiecesIsTheStandardHash) {
