@@ -45,6 +45,10 @@ struct Transfer {
 size_t OnData(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const size_t n = size * count;
+    // The body of an answer that did not decide (a final 3xx) is not the file's,
+    // and a partial must not take it.
+    if (t->resuming && !t->decided)
+        return n;
     size_t written = 0;
     while (written < n) {
         const ssize_t w = ::write(t->fd, data + written, n - written);
@@ -170,12 +174,21 @@ CURLcode Perform(const std::string& url, Transfer& t, const std::string& range,
     }
     if (t.progress)
         t.progress->OnDownloadStart();
-    const CURLcode result = curl_easy_perform(easy);
+    CURLcode result = curl_easy_perform(easy);
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     message = text[0] ? text : curl_easy_strerror(result);
     if (t.aborted)
         message = "aborted by the progress receiver";
+    // Errors fail above; a redirect with nowhere to go (no Location) ends here
+    // as a final answer, and its page is not the file. A resumed request's
+    // answers are judged by their heads.
+    if (result == CURLE_OK && (status < 200 || status >= 300) && !(t.resuming && t.decided)) {
+        result = CURLE_HTTP_RETURNED_ERROR;
+        message = "the server answered with status " + std::to_string(status);
+    }
     return result;
 }
 

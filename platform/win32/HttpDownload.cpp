@@ -118,8 +118,10 @@ bool FileSize(const std::string& path, ULONGLONG& size) {
 // Checks what URLDownloadToFileA called a success and puts the file in place.
 bool Finish(const BindStatusForwarder& callback, const std::string& temp,
             const std::string& localPath, DownloadError* error) {
+    // A final answer outside 2xx (a redirect with nowhere to go, say) is not the
+    // file; 0 is a download that had no HTTP answer to report.
     const DWORD status = callback.ResponseCode();
-    if (status >= 400) {
+    if (status != 0 && (status < 200 || status >= 300)) {
         char text[64];
         std::snprintf(text, sizeof text, "the server answered with status %lu",
                       static_cast<unsigned long>(status));

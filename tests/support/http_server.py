@@ -11,6 +11,9 @@ can misbehave the way real servers sometimes do:
                     closes the connection
   /slow/<path>      announces the full length, sends half of the file, then one
                     byte every fifth of a second
+  /stray/<path>     "300 Multiple Choices" with a page and no Location: a final
+                    answer that is not the file
+  /moved/<path>     "302 Found" with a page, to /<path>
 
 Plain files carry an ETag and a Last-Modified date and honour "Range: bytes=N-"
 with If-Range, as common servers do. A test steers the next requests with a file
@@ -78,7 +81,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         path = urllib.parse.urlsplit(self.path).path
-        for prefix, mode in (("/nolength/", "nolength"), ("/cut/", "cut"), ("/slow/", "slow")):
+        for prefix, mode in (("/nolength/", "nolength"), ("/cut/", "cut"), ("/slow/", "slow"),
+                             ("/stray/", "stray"), ("/moved/", "moved")):
             if path.startswith(prefix):
                 return self._special(path[len(prefix) - 1:], mode)
         local = self._local(path)
@@ -153,6 +157,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_error(404, "File not found")
             return
         size = os.path.getsize(local)
+        if mode in ("stray", "moved"):
+            page = b"<html>choose one</html>"
+            self.send_response(300 if mode == "stray" else 302)
+            if mode == "moved":
+                self.send_header("Location", path)
+            self.send_header("Content-Length", str(len(page)))
+            self.end_headers()
+            self.wfile.write(page)
+            return
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         if mode in ("cut", "slow"):

@@ -115,6 +115,33 @@ TEST_F(HttpDownloadTest, FailsOnAMissingFileWithoutLeavingTheErrorPage) {
     EXPECT_FALSE(fs::exists("list.inf.part"));
 }
 
+// A redirect is followed; a final answer outside 2xx (here a 300 with a page and
+// no Location to follow) is not the file, for a whole download or a resumed one.
+TEST_F(HttpDownloadTest, FollowsRedirectsButTakesNoOtherAnswerForTheFile) {
+    DownloadError error;
+    ASSERT_TRUE(
+        DownloadUrlToFile(Url("moved/" + m_area + "/up_list.zip"), "moved.zip", nullptr, &error))
+        << error.text;
+    EXPECT_EQ(ReadFile("moved.zip"), s_payload);
+
+    WriteFile("version.wvd", "an older copy");
+    EXPECT_FALSE(
+        DownloadUrlToFile(Url("stray/" + m_area + "/up_list.zip"), "version.wvd", nullptr, &error));
+    EXPECT_NE(error.text.find("300"), std::string::npos) << error.text;
+    EXPECT_EQ(ReadFile("version.wvd"), "an older copy");
+    EXPECT_EQ(test::CountStagingFiles("."), 0);
+
+    const std::string partial = s_payload.substr(0, 1000);
+    WriteFile("up_list.zip.~tvpart", partial);
+    HttpValidator copy;
+    copy.etag = "\"some copy\"";
+    copy.length = s_payload.size();
+    EXPECT_FALSE(DownloadUrlResuming(Url("stray/" + m_area + "/up_list.zip"), "up_list.zip.~tvpart",
+                                     copy, nullptr, &error));
+    EXPECT_NE(error.text.find("300"), std::string::npos) << error.text;
+    EXPECT_EQ(ReadFile("up_list.zip.~tvpart"), partial) << "the page is not added to the partial";
+}
+
 // A connection that breaks before the announced length has arrived must not be
 // taken for the whole archive.
 TEST_F(HttpDownloadTest, FailsWhenTheServerCutsTheTransferShort) {
