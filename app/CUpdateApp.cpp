@@ -4,6 +4,7 @@
 #include "msg/MessageIds.h"
 #include "state/MessageBoxes.h"
 #include "update/PartialDownload.h"
+#include "update/PatchList.h"
 #include "update/SelfUpdate.h"
 #include "update/StagingLeftovers.h"
 
@@ -29,7 +30,8 @@ bool CUpdateApp::InitInstance(const char* commandLine, const char* messageFile) 
     if (!alreadyRunning) {
         CompleteSelfUpdate();
         SweepStagingLeftovers(".");
-        SweepOldPartials(".");
+        // Downloads kept for resuming live in the staging folder only.
+        SweepOldPartials(std::string(".\\") + kStagingFolder);
     }
 
     // Loaded before the single-instance test so that its text can be shown.

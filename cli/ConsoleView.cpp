@@ -105,7 +105,7 @@ std::string ConsoleView::ProgressLine() const {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_transferStart).count();
     if (m_transferDone > 0 && elapsed > 0.2) {
-        const double speed = static_cast<double>(m_transferDone) / elapsed;
+        const double speed = static_cast<double>(m_transferDone - m_transferBase) / elapsed;
         line += "  " + FormatSpeed(speed);
         if (m_transferTotal >= m_transferDone && speed > 0)
             line += "  " +
@@ -138,8 +138,12 @@ void ConsoleView::ReportTransfer(unsigned long long done, unsigned long long tot
     // The time a file began is taken when the report is made, not when it is shown.
     const auto now = std::chrono::steady_clock::now();
     m_mail.Run(WindowMail::kTransfer, [this, done, total, now] {
-        if (done < m_transferDone || m_transferDone == 0)
-            m_transferStart = now; // a new file began
+        if (done < m_transferDone || m_transferDone == 0) {
+            // A new file began; a resumed one starts far from 0, and only what
+            // comes from now on counts for its speed.
+            m_transferStart = now;
+            m_transferBase = done;
+        }
         m_transferDone = done;
         m_transferTotal = total;
     });

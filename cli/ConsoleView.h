@@ -74,9 +74,9 @@ class ConsoleView : public LauncherWindow {
     bool m_progressShown = false;
     int m_lastTotal = -1, m_lastFile = -1;
 
-    // Transfer speed over the current file.
+    // Transfer speed over the current file: the bytes since its first report.
     std::chrono::steady_clock::time_point m_transferStart;
-    unsigned long long m_transferDone = 0, m_transferTotal = 0;
+    unsigned long long m_transferBase = 0, m_transferDone = 0, m_transferTotal = 0;
 };
 
 // "1.2 MB/s" and "0:42 left" for a transfer, or empty parts when unknown.

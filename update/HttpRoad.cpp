@@ -159,8 +159,9 @@ StepResult UpdateEngine::FetchArchiveHttp(const char* address, const char* versi
             kStagedArchivePath, version, msgid::kUpdateFailed, ceiling));
     if (fetched)
         fetched = Refuse(m_trust.CheckFile(updateserver::kArchiveName, kStagedArchivePath));
-    // Nothing of a failed version stays in "Temp": a retry on a nearly full disk
-    // would otherwise fail sooner.
+    // A refused archive does not stay in "Temp": a retry on a nearly full disk
+    // would otherwise fail sooner. (A broken-off download's partial is kept
+    // apart, under its own name, for the next try.)
     if (!fetched)
         DiscardArchiveLeftovers(kStagedArchivePath, gameFolder.c_str());
     return fetched;

@@ -7,7 +7,6 @@ namespace tarnvale {
 bool TransferSink::Open(const std::string& localPath, const std::string& version,
                         std::uint64_t size) {
     Close();
-    m_localPath = localPath;
     m_size = size;
     m_offset = 0;
     if (size < kResumableFtpBytes)

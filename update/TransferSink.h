@@ -41,7 +41,6 @@ class TransferSink {
   private:
     bool OpenPartial();
 
-    std::string m_localPath;
     std::uint64_t m_size = 0;
     platform::StagedFile m_staged;
     std::optional<PartialDownload> m_partial;

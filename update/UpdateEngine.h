@@ -126,8 +126,8 @@ class UpdateEngine {
     // message and what went wrong.
     void HttpUpdateWorker();
     StepResult InstallVersionHttp(const char* address, const char* version);
-    // Fetches and checks the version's archive into "Temp"; a failure leaves
-    // nothing of it there.
+    // Fetches and checks the version's archive into "Temp". A failure removes the
+    // archive; what a broken-off download left stays as its partial, to go on from.
     StepResult FetchArchiveHttp(const char* address, const char* version,
                                 const std::string& gameFolder);
     StepResult OpenFtpSession();

@@ -123,7 +123,6 @@ void CUpdateDlg::RunOnWindowThread(std::function<void()> task) {
 
 BOOL CUpdateDlg::OnInitDialog() {
     m_window = Handle();
-    m_windowThread = ::GetCurrentThreadId();
     m_mail.Open([window = Handle()] { ::PostMessageA(window, kWmWindowMail, 0, 0); });
 
     // A launcher of an older start that is still open makes way for this one. This
@@ -317,7 +316,7 @@ void CUpdateDlg::ShowPartitionView() {
 }
 
 bool CUpdateDlg::PumpMessage() {
-    if (::GetCurrentThreadId() != m_windowThread || m_quitSeen)
+    if (!m_mail.OnWindowThread() || m_quitSeen)
         return false;
     MSG message;
     if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))

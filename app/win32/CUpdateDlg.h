@@ -97,7 +97,6 @@ class CUpdateDlg final : public ui::CDialogSK, public LauncherWindow {
 
     LauncherState& m_state;
     std::atomic<HWND> m_window{nullptr}; // the handle as other threads may read it
-    DWORD m_windowThread = 0;
     WindowMail m_mail;         // the workers' way to the window thread
     DWORD m_lastDelivery = 0;  // tick of the last delivery of the mail
     bool m_paintAtOnce = true; // off while the mail is delivered: one paint follows

@@ -7,7 +7,6 @@
 // exactly the meaning they have for WinINet, also after libcurl had to reconnect,
 // and a file costs no CWD of its own: only a change of directory asks the server.
 #include "platform/FtpClient.h"
-#include "platform/FileOps.h"
 
 #include "platform/Files.h"
 #include "platform/TransferLimits.h"

@@ -1,6 +1,5 @@
 // FTP client over WinINet, with the arguments the update road has always used.
 #include "platform/FtpClient.h"
-#include "platform/FileOps.h"
 
 #include "platform/MillisecondClock.h"
 #include "platform/TransferLimits.h"
@@ -230,11 +229,14 @@ bool FtpClient::OpenFile(const std::string& remoteName, std::uint64_t expectedSi
     // WinINet has no offset of its own: the REST goes first, and the retrieval
     // that FtpOpenFileA starts takes it up. Binary mode is asked for before it,
     // since servers refuse a restart in ASCII mode, which a session starts in.
-    for (const std::string& command : {std::string("TYPE I"), "REST " + std::to_string(offset)}) {
-        if (offset > 0 && !::FtpCommandA(d.connection, FALSE, FTP_TRANSFER_TYPE_BINARY,
-                                         command.c_str(), 0, nullptr)) {
-            d.FailLast((command + " refused").c_str());
-            return false;
+    if (offset > 0) {
+        for (const std::string& command :
+             {std::string("TYPE I"), "REST " + std::to_string(offset)}) {
+            if (!::FtpCommandA(d.connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0,
+                               nullptr)) {
+                d.FailLast((command + " refused").c_str());
+                return false;
+            }
         }
     }
     d.file = ::FtpOpenFileA(d.connection, remoteName.c_str(), GENERIC_READ, kOpenFileFlags, 0);
