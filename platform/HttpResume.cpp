@@ -1,5 +1,7 @@
 #include "platform/HttpResume.h"
 
+#include "platform/Names.h"
+
 #include <cctype>
 #include <charconv>
 
@@ -14,25 +16,14 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-bool NameIs(std::string_view name, std::string_view expected) {
-    if (name.size() != expected.size())
-        return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(name[i])) != expected[i])
-            return false;
-    }
-    return true;
-}
+} // namespace
 
-// A decimal number that is the whole of `text`.
-bool ReadNumber(std::string_view text, std::uint64_t& value) {
+bool ReadDecimal(std::string_view text, std::uint64_t& value) {
     if (text.empty())
         return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
 }
-
-} // namespace
 
 void AddHeaderLine(HttpResponseHead& head, std::string_view line) {
     line = Trimmed(line);
@@ -40,7 +31,7 @@ void AddHeaderLine(HttpResponseHead& head, std::string_view line) {
         head = {};
         const std::size_t space = line.find(' ');
         std::uint64_t status = 0;
-        if (space != std::string_view::npos && ReadNumber(line.substr(space + 1, 3), status))
+        if (space != std::string_view::npos && ReadDecimal(line.substr(space + 1, 3), status))
             head.status = static_cast<long>(status);
         return;
     }
@@ -49,14 +40,14 @@ void AddHeaderLine(HttpResponseHead& head, std::string_view line) {
         return;
     const std::string_view name = Trimmed(line.substr(0, colon));
     const std::string_view value = Trimmed(line.substr(colon + 1));
-    if (NameIs(name, "etag"))
+    if (NamesEqual(name, "etag"))
         head.etag = value;
-    else if (NameIs(name, "last-modified"))
+    else if (NamesEqual(name, "last-modified"))
         head.lastModified = value;
-    else if (NameIs(name, "content-range"))
+    else if (NamesEqual(name, "content-range"))
         head.contentRange = value;
-    else if (NameIs(name, "content-length"))
-        head.hasLength = ReadNumber(value, head.contentLength);
+    else if (NamesEqual(name, "content-length"))
+        head.hasLength = ReadDecimal(value, head.contentLength);
 }
 
 HttpValidator ValidatorOf(const HttpResponseHead& head) {
@@ -78,9 +69,9 @@ bool ParseContentRange(std::string_view value, std::uint64_t& first, std::uint64
     const std::size_t slash = value.find('/');
     if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
         return false;
-    return ReadNumber(value.substr(0, dash), first) &&
-           ReadNumber(value.substr(dash + 1, slash - dash - 1), last) &&
-           ReadNumber(value.substr(slash + 1), total) && first <= last && last < total;
+    return ReadDecimal(value.substr(0, dash), first) &&
+           ReadDecimal(value.substr(dash + 1, slash - dash - 1), last) &&
+           ReadDecimal(value.substr(slash + 1), total) && first <= last && last < total;
 }
 
 HttpResumeStep DecideResume(const HttpResponseHead& head, std::uint64_t have,

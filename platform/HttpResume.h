@@ -35,6 +35,9 @@ struct HttpResponseHead {
     std::uint64_t contentLength = 0;
 };
 
+// A decimal number that is the whole of `text` (a header's or a record's value).
+bool ReadDecimal(std::string_view text, std::uint64_t& value);
+
 // Adds one line of an answer's head ("HTTP/1.1 206 Partial Content", "ETag:
 // ...", with or without its line end). A status line starts a new head, so that
 // after a redirect only the last answer's headers count.

@@ -34,20 +34,32 @@ int UpdateEngine::StartHttpUpdate() {
     return 1;
 }
 
+namespace {
+
+// Whether a download went past `ceiling` (0: none): seen while it came, or in the
+// file, since the last piece of a body may arrive after the last progress report.
+bool PassedCeiling(const HttpProgressReceiver& progress, bool fetched, const std::string& path,
+                   std::uint64_t ceiling) {
+    std::uint64_t size = 0;
+    return progress.Exceeded() ||
+           (fetched && ceiling != 0 && platform::FileSize(path, size) && size > ceiling);
+}
+
+StepResult TooLarge(int message, const std::string& url, std::uint64_t ceiling) {
+    return StepResult::Failure(message, "HTTP " + url + ": larger than the " +
+                                            std::to_string(ceiling) + " bytes allowed");
+}
+
+} // namespace
+
 StepResult UpdateEngine::DownloadHttp(const std::string& url, const std::string& localPath,
                                       int message, std::uint64_t ceiling) {
     HttpProgressReceiver progress(m_window, ceiling);
     platform::DownloadError error;
     const bool fetched = platform::DownloadUrlToFile(url, localPath, &progress, &error);
-    // The last piece of a body may arrive after the last progress report.
-    std::uint64_t size = 0;
-    const bool tooLarge =
-        progress.Exceeded() ||
-        (fetched && ceiling != 0 && platform::FileSize(localPath, size) && size > ceiling);
-    if (tooLarge) {
+    if (PassedCeiling(progress, fetched, localPath, ceiling)) {
         platform::RemoveFile(localPath);
-        return StepResult::Failure(message, "HTTP " + url + ": larger than the " +
-                                                std::to_string(ceiling) + " bytes allowed");
+        return TooLarge(message, url, ceiling);
     }
     if (fetched)
         return {};
@@ -62,12 +74,9 @@ StepResult UpdateEngine::DownloadHttpResuming(const std::string& url, const std:
     platform::DownloadError error;
     const bool fetched =
         platform::DownloadUrlResuming(url, partial.Path(), partial.Copy(), &progress, &error);
-    std::uint64_t size = 0;
-    if (progress.Exceeded() ||
-        (fetched && ceiling != 0 && platform::FileSize(partial.Path(), size) && size > ceiling)) {
+    if (PassedCeiling(progress, fetched, partial.Path(), ceiling)) {
         partial.Drop();
-        return StepResult::Failure(message, "HTTP " + url + ": larger than the " +
-                                                std::to_string(ceiling) + " bytes allowed");
+        return TooLarge(message, url, ceiling);
     }
     // The bytes that came stay for the next try; a refusal by the server (a
     // missing file) leaves nothing worth keeping.

@@ -4,7 +4,6 @@
 #include "platform/Files.h"
 #include "update/StagingLeftovers.h"
 
-#include <charconv>
 #include <sstream>
 
 namespace tarnvale {
@@ -22,11 +21,6 @@ struct PartialRecord {
 bool EndsWith(const std::string& text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool ReadNumber(const std::string& text, std::uint64_t& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
 // One "key value" line per field after the tag; the values are what the server
@@ -49,9 +43,9 @@ bool ReadRecord(const std::string& path, PartialRecord& record) {
         if (key == "version") {
             record.version = value;
             haveVersion = true;
-        } else if (key == "length" && ReadNumber(value, number)) {
+        } else if (key == "length" && platform::ReadDecimal(value, number)) {
             record.copy.length = number;
-        } else if (key == "since" && ReadNumber(value, number)) {
+        } else if (key == "since" && platform::ReadDecimal(value, number)) {
             record.since = static_cast<std::time_t>(number);
             haveSince = true;
         } else if (key == "etag") {

@@ -13,12 +13,9 @@ StepResult Refused(const std::string& detail) {
     return StepResult::Failure(msgid::kUpdateFailed, detail);
 }
 
-// Reads a fetched signature file and removes it.
-bool TakeSignature(const std::string& path, trust::Signature& signature) {
+bool ReadSignature(const std::string& path, trust::Signature& signature) {
     std::string text;
-    const bool read = platform::ReadWholeFile(path, text);
-    platform::RemoveFile(path);
-    return read && trust::ParseSignatureFile(text, signature);
+    return platform::ReadWholeFile(path, text) && trust::ParseSignatureFile(text, signature);
 }
 
 } // namespace
@@ -52,7 +49,7 @@ StepResult UpdateTrust::CheckVersionFile(const std::string& versionFile,
                                          const std::string& signatureFile,
                                          const std::string& shown) const {
     trust::Signature signature{};
-    if (!TakeSignature(signatureFile, signature))
+    if (!ReadSignature(signatureFile, signature))
         return Refused("unreadable signature: " + SignatureName(shown));
     std::string text;
     if (!platform::ReadWholeFile(versionFile, text))
@@ -97,10 +94,9 @@ StepResult UpdateTrust::LoadManifest(const std::string& version, const std::stri
                                      const std::string& signatureFile) {
     m_manifest.reset();
     trust::Signature signature{};
-    const bool signatureRead = TakeSignature(signatureFile, signature);
+    const bool signatureRead = ReadSignature(signatureFile, signature);
     std::string text;
     const bool manifestRead = platform::ReadWholeFile(manifestFile, text);
-    platform::RemoveFile(manifestFile);
     const std::string shown = version + "/" + trust::kManifestName;
     if (!signatureRead)
         return Refused("unreadable signature: " + shown + trust::kSignatureSuffix);

@@ -36,8 +36,8 @@ class UpdateTrust {
 
     // Checks the fetched version file `versionFile` against its fetched
     // signature `signatureFile`, before anything reads the table; `shown` is the
-    // version file's name on the server, for the cause. The signature's local
-    // copy is removed either way.
+    // version file's name on the server, for the cause. The caller removes the
+    // local copies.
     StepResult CheckVersionFile(const std::string& versionFile, const std::string& signatureFile,
                                 const std::string& shown) const;
 
@@ -48,9 +48,9 @@ class UpdateTrust {
     // keys: success, and no mark is kept.
     StepResult AcceptNewestVersion(const ClientVersion& newest) const;
 
-    // Reads the fetched manifest of `version` and its signature (both local
-    // copies are removed) and keeps it for the version's files; a bad signature,
-    // an unreadable manifest or one of another version is a failure.
+    // Reads the fetched manifest of `version` and its signature (the caller
+    // removes the local copies) and keeps it for the version's files; a bad
+    // signature, an unreadable manifest or one of another version is a failure.
     StepResult LoadManifest(const std::string& version, const std::string& manifestFile,
                             const std::string& signatureFile);
     // Forgets the manifest, at the start and end of each version.
