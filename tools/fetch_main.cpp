@@ -206,7 +206,9 @@ int main(int argc, char** argv) {
         tarnvale::PartialDownload partial(local, "fetch", 0);
         progress.KeepIn(&partial);
         ok = DownloadUrlResuming(url, partial.Path(), partial.Copy(), &progress, &error);
-        if (ok && !partial.Complete()) {
+        if (!ok) {
+            partial.Failed(error.code);
+        } else if (!partial.Complete()) {
             error.text = "cannot put " + local + " in place";
             ok = false;
         }

@@ -78,11 +78,8 @@ StepResult UpdateEngine::DownloadHttpResuming(const std::string& url, const std:
         partial.Drop();
         return TooLarge(message, url, ceiling);
     }
-    // The bytes that came stay for the next try; a refusal by the server (a
-    // missing file) leaves nothing worth keeping.
     if (!fetched) {
-        if (error.code >= 400 && error.code < 600)
-            partial.Drop();
+        partial.Failed(error.code);
         return StepResult::Failure(message, "HTTP " + url + ": " + error.text);
     }
     if (!partial.Complete()) {

@@ -115,6 +115,11 @@ void PartialDownload::Drop() {
     platform::RemoveFile(m_record);
 }
 
+void PartialDownload::Failed(long code) {
+    if (code >= 400 && code < 600)
+        Drop();
+}
+
 int SweepOldPartials(const std::string& folder, std::time_t now) {
     return ForEachFileBelow(folder, [now](const std::string& path, const std::string& name) {
         const bool isPartial = EndsWith(name, kPartialSuffix);

@@ -19,7 +19,7 @@ namespace tarnvale {
 // A partial is dropped when its record is missing or damaged, when it belongs
 // to another version, when it is longer than its copy or than the ceiling the
 // road holds the file to, and when it is older than kPartialKeepDays; the
-// start-up sweep drops old ones in the whole game folder too.
+// start-up sweep drops old ones in the staging folder too.
 inline constexpr char kPartialSuffix[] = ".~tvpart";
 inline constexpr char kPartialRecordSuffix[] = ".~tvresume";
 inline constexpr int kPartialKeepDays = 7;
@@ -46,6 +46,10 @@ class PartialDownload {
     bool Complete();
     // Removes the partial and its record.
     void Drop();
+    // The download failed with `code`: its bytes stay for the next try, unless
+    // the server refused the file (an HTTP error status such as a 404), which
+    // leaves nothing worth keeping.
+    void Failed(long code);
 
   private:
     std::string m_target;
