@@ -7,7 +7,7 @@
 #include "update/UpdateState.h"
 #include "update/VersionConfig.h"
 
-#include <vector>
+#include <filesystem>
 
 namespace tarnvale::tools {
 
@@ -34,6 +34,23 @@ bool IsPublishableVersionName(std::string_view name, ClientVersion& value) {
     value = {static_cast<std::uint8_t>(parts[0]), static_cast<std::uint8_t>(parts[1]),
              static_cast<std::uint8_t>(parts[2])};
     return true;
+}
+
+RootVersions ReadRootVersions(const std::string& root, const std::string& versionFile,
+                              std::string& bytes, std::vector<VersionEntry>& table,
+                              std::string& error) {
+    const std::filesystem::path path = std::filesystem::path(root) / versionFile;
+    std::string why;
+    if (!ReadToolFile(path, bytes, why)) {
+        error = "cannot read " + path.string() + ": " + why;
+        return RootVersions::CannotRead;
+    }
+    PatchListReader reader(bytes);
+    if (ReadVersionTable(reader, table) != VersionFileResult::Ok) {
+        error = path.string() + " does not read as launchers read it";
+        return RootVersions::NotAsLaunchersRead;
+    }
+    return RootVersions::Read;
 }
 
 bool CheckNewVersion(const std::string& versions, const std::string& shownPath,

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "update/ClientVersion.h"
+#include "update/UpdateState.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnvale::tools {
 
@@ -11,6 +13,16 @@ namespace tarnvale::tools {
 // decimal numbers from 0 to 255 joined by ".", at most as long as launchers keep
 // a version name (8 characters), for example 1.02.07. `value` gets the version.
 bool IsPublishableVersionName(std::string_view name, ClientVersion& value);
+
+// How reading a server root's version file ended.
+enum class RootVersions { Read, CannotRead, NotAsLaunchersRead };
+
+// Reads the version file `versionFile` of the server root `root` as launchers
+// read it: `bytes` gets the file's bytes and `table` its versions. Otherwise
+// `error` names the file and says what is wrong with it.
+RootVersions ReadRootVersions(const std::string& root, const std::string& versionFile,
+                              std::string& bytes, std::vector<VersionEntry>& table,
+                              std::string& error);
 
 // Checks that `name` can be added to the version file whose bytes are `versions`
 // (the file `shownPath`): the file reads as launchers read it, the new version is

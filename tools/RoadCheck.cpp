@@ -31,7 +31,7 @@ class VersionCheck {
 
     void Run(Road road) {
         std::string list, why;
-        if (!ReadToolFile(m_directory / "list.inf", list, why))
+        if (!ReadToolFile(m_directory / updateserver::kPatchListName, list, why))
             return Problem("cannot read list.inf (" + why + ")");
         const bool packed = HasFlag(list, kFlagPackingVersion);
         if (road == Road::Http && !packed)
@@ -150,8 +150,7 @@ class VersionCheck {
                 break;
             case FileEntry::Kind::File: {
                 const std::string shown = Printable(entry.relativePath);
-                const std::size_t size = entry.name.size();
-                if (compressed && (size < 4 || !NamesEqual(entry.name.substr(size - 4), ".QXC")))
+                if (compressed && !updateserver::EndsWithPackedSuffix(entry.relativePath))
                     Problem("list.inf names " + shown +
                             " in a #COMPRESSED# version, but only NAME.QXC files are packed");
                 const std::vector<std::string>& names = Listing(folder);
@@ -178,19 +177,14 @@ class VersionCheck {
 
 RoadCheck CheckRoad(const std::string& root, const std::string& versionFile, Road road) {
     RoadCheck check;
-    const fs::path path = fs::path(root) / versionFile;
-    std::string bytes, why;
-    if (!ReadToolFile(path, bytes, why)) {
-        check.problems.push_back("cannot read " + path.string() + ": " + why);
-        return check;
-    }
-    PatchListReader reader(bytes);
+    std::string bytes, error;
     std::vector<VersionEntry> table;
-    if (ReadVersionTable(reader, table) != VersionFileResult::Ok) {
-        check.problems.push_back(path.string() +
-                                 " does not read as launchers read it (a name over " +
-                                 std::to_string(kMaxVersionNameLength) + " characters, or over " +
-                                 std::to_string(kMaxVersions) + " versions)");
+    if (const RootVersions read = ReadRootVersions(root, versionFile, bytes, table, error);
+        read != RootVersions::Read) {
+        if (read == RootVersions::NotAsLaunchersRead)
+            error += " (a name over " + std::to_string(kMaxVersionNameLength) +
+                     " characters, or over " + std::to_string(kMaxVersions) + " versions)";
+        check.problems.push_back(error);
         return check;
     }
     const VersionEntry* previous = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "tools/PublishedVersions.h"
 #include "tools/ToolSupport.h"
 #include "update/PatchList.h"
 #include "update/UpdateState.h"
@@ -27,27 +28,6 @@ bool WriteText(const fs::path& path, const std::string& text, std::string& error
         return true;
     error = "cannot write " + path.string() + ": " + platform::LastFileErrorText();
     return false;
-}
-
-// The published versions of a server root, as launchers read its version file.
-bool ReadPublished(const std::string& root, const std::string& versionFile, std::string& bytes,
-                   std::vector<std::string>& names, std::string& error) {
-    const fs::path path = fs::path(root) / versionFile;
-    std::string why;
-    if (!ReadToolFile(path, bytes, why)) {
-        error = "cannot read " + path.string() + ": " + why;
-        return false;
-    }
-    PatchListReader reader(bytes);
-    std::vector<VersionEntry> table;
-    if (ReadVersionTable(reader, table) != VersionFileResult::Ok) {
-        error = path.string() + " does not read as launchers read it";
-        return false;
-    }
-    names.clear();
-    for (const VersionEntry& entry : table)
-        names.emplace_back(TokenString(entry.name));
-    return true;
 }
 
 bool ReadSignature(const fs::path& path, trust::Signature& signature) {
@@ -261,11 +241,12 @@ std::string FirstUnsignedVersion(const std::string& root, const std::string& byt
 bool SignServer(const std::string& root, const std::string& versionFile,
                 const trust::SecretKey& key, std::size_t& versions, std::string& error) {
     std::string bytes;
-    std::vector<std::string> names;
-    if (!ReadPublished(root, versionFile, bytes, names, error))
+    std::vector<VersionEntry> table;
+    if (ReadRootVersions(root, versionFile, bytes, table, error) != RootVersions::Read)
         return false;
     versions = 0;
-    for (const std::string& name : names) {
+    for (const VersionEntry& entry : table) {
+        const std::string name(TokenString(entry.name));
         const fs::path directory = fs::path(root) / name;
         std::error_code ec;
         if (!fs::is_directory(directory, ec)) {
@@ -283,8 +264,8 @@ ServerCheck VerifyServer(const std::string& root, const std::string& versionFile
                          const std::vector<trust::PublicKey>& keys) {
     ServerCheck check;
     std::string bytes, error;
-    std::vector<std::string> names;
-    if (!ReadPublished(root, versionFile, bytes, names, error)) {
+    std::vector<VersionEntry> table;
+    if (ReadRootVersions(root, versionFile, bytes, table, error) != RootVersions::Read) {
         check.problems.push_back(error);
         return check;
     }
@@ -295,8 +276,9 @@ ServerCheck VerifyServer(const std::string& root, const std::string& versionFile
                                  trust::kSignatureSuffix);
     else if (!trust::VerifiedByAny(bytes, signature, keys))
         check.problems.push_back("bad signature: " + path.string());
-    for (const std::string& name : names) {
+    for (const VersionEntry& entry : table) {
         ++check.versions;
+        const std::string name(TokenString(entry.name));
         CheckVersionFolder(fs::path(root) / name, name, keys, check);
     }
     return check;

@@ -5,6 +5,7 @@
 #include "net/ConnectServerProtocol.h"
 #include "tools/ToolSupport.h"
 #include "tools/connectserver/ConfigReader.h"
+#include "tools/connectserver/ConfigValues.h"
 #include "tools/connectserver/Process.h"
 #include "tools/connectserver/PublishedVersion.h"
 #include "tools/connectserver/Server.h"
@@ -102,7 +103,7 @@ bool LoadConfig(const Options& options, cs::Config& config, std::string& error) 
         return false;
     }
     if (options.bindAddress != nullptr) {
-        if (!cs::IsDottedIpv4(options.bindAddress)) {
+        if (!cs::values::IsDottedIpv4(options.bindAddress)) {
             error =
                 "--bind needs a dotted IPv4 address, not " + tools::Printable(options.bindAddress);
             return false;

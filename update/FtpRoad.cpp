@@ -27,12 +27,6 @@ namespace {
 
 constexpr int kOpenAttempts = 100;
 constexpr auto kOpenPause = std::chrono::milliseconds(100);
-constexpr std::size_t kPackedSuffixLength = sizeof(updateserver::kPackedSuffix) - 1;
-
-bool EndsWithPackedSuffix(const std::string& name) {
-    return name.size() > kPackedSuffixLength &&
-           NamesEqual(name.substr(name.size() - kPackedSuffixLength), updateserver::kPackedSuffix);
-}
 
 ClientVersion Unpacked(std::int32_t packed) {
     ClientVersion version;
@@ -370,13 +364,13 @@ StepResult UpdateEngine::InstallFileByFile(const std::string& version) {
         case FileEntry::Kind::File: {
             // A packed file is journalled and installed under its name without
             // ".QXC"; a list that packs a file under another name cannot be staged.
-            if (compressed && !EndsWithPackedSuffix(entry.relativePath))
+            if (compressed && !updateserver::EndsWithPackedSuffix(entry.relativePath))
                 return failList("\"" + entry.relativePath + "\" lacks the packed suffix " +
                                 updateserver::kPackedSuffix);
             const std::string key =
-                compressed
-                    ? entry.relativePath.substr(0, entry.relativePath.size() - kPackedSuffixLength)
-                    : entry.relativePath;
+                compressed ? entry.relativePath.substr(0, entry.relativePath.size() -
+                                                              updateserver::kPackedSuffixLength)
+                           : entry.relativePath;
             if (m_update.resumeFromLog) {
                 if (journal.Exists() && journal.Version() != m_update.currentVersion) {
                     journal.Discard();

@@ -1,5 +1,7 @@
 #include "update/UpdateServer.h"
 
+#include "platform/Names.h"
+
 #include <algorithm>
 
 namespace tarnvale::updateserver {
@@ -12,6 +14,11 @@ std::string TickText(std::uint32_t tick) {
 }
 
 } // namespace
+
+bool EndsWithPackedSuffix(std::string_view name) {
+    return name.size() > kPackedSuffixLength &&
+           NamesEqual(name.substr(name.size() - kPackedSuffixLength), kPackedSuffix);
+}
 
 std::string VersionFileUrl(const char* host, const char* versionFileName, std::uint32_t tick) {
     return std::string("http://") + host + "/" + versionFileName + "?time=" + TickText(tick);

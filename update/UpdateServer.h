@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What the launcher relies on about the update server: the layout below its root
 // and the requests both update roads make of it. The server itself is the
@@ -19,6 +20,10 @@ inline constexpr char kPatchListName[] = "list.inf";
 inline constexpr char kArchiveName[] = "up_list.zip";
 // Suffix of a packed file of a file-by-file version with COMPRESSED.
 inline constexpr char kPackedSuffix[] = ".QXC";
+inline constexpr std::size_t kPackedSuffixLength = sizeof(kPackedSuffix) - 1;
+// Whether `name` is a packed file's name: something before the packed suffix,
+// which is matched in any case.
+bool EndsWithPackedSuffix(std::string_view name);
 
 // FTP requests.
 inline constexpr char kFtpAgentName[] = "PATCH_FTP_DOWNLOAD";

@@ -63,6 +63,8 @@ TEST(ConnectServerConfig, MistakesAreReportedWithTheirLine) {
         {"[partition 1]\nname = 12345678901234567890123456789012\n", "name is longer than 31"},
         {"[partition 1]\naddress = 1.2.3\n", "dotted IPv4"},
         {"[partition 1]\naddress = 1.2.3.256\n", "dotted IPv4"},
+        {"[partition 1]\naddress = 10.0.0.01\n", "dotted IPv4"},
+        {"[server]\nbind = 010.0.0.1\n", "line 2: bind must be a dotted IPv4 address"},
         {"[partition 1]\nport = 5\n", "[partition 1] has a port but no address"},
         {"[update]\naccount = 12345678901234567890\n", "account is longer than 19"},
         {"[update]\nport = 0\n", "port must be a number from 1"},

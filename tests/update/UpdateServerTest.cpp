@@ -20,5 +20,13 @@ TEST(UpdateServer, MirroredFoldersUseForwardSlashes) {
     EXPECT_EQ(MirroredFolderDirectory("1.02.07", ""), "/1.02.07//");
 }
 
+TEST(UpdateServer, PackedNamesNeedSomethingBeforeTheSuffix) {
+    EXPECT_TRUE(EndsWithPackedSuffix("Data\\Item.bmd.QXC"));
+    EXPECT_TRUE(EndsWithPackedSuffix("a.qxc"));
+    EXPECT_FALSE(EndsWithPackedSuffix(".QXC"));
+    EXPECT_FALSE(EndsWithPackedSuffix("QXC"));
+    EXPECT_FALSE(EndsWithPackedSuffix("Item.bmd"));
+}
+
 } // namespace
 } // namespace tarnvale::updateserver

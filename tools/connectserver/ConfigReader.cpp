@@ -5,25 +5,6 @@
 #include <set>
 
 namespace tarnvale::connectserver {
-
-bool IsDottedIpv4(const std::string& text) {
-    int parts = 0;
-    std::size_t i = 0;
-    while (i <= text.size()) {
-        const std::size_t dot = text.find('.', i);
-        const std::string part =
-            text.substr(i, dot == std::string::npos ? std::string::npos : dot - i);
-        if (part.empty() || part.size() > 3 ||
-            part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255)
-            return false;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        i = dot + 1;
-    }
-    return parts == 4;
-}
-
 namespace {
 
 using values::Piece;
@@ -120,7 +101,7 @@ bool Reader::ServerKey(const std::string& key, const std::string& value) {
         if (!values::ParsePort(value, m_config.port, true))
             return Fail("port must be a number from 0 to 65535");
     } else if (key == "bind") {
-        if (!value.empty() && !IsDottedIpv4(value))
+        if (!value.empty() && !values::IsDottedIpv4(value))
             return Fail("bind must be a dotted IPv4 address");
         m_config.bindAddress = value;
     } else if (key == "answer") {
@@ -218,7 +199,7 @@ bool Reader::PartitionKey(const std::string& key, const std::vector<Piece>& piec
         // Converted once the whole file, and so the code page, is known.
         m_names[m_partition] = {pieces, m_lineNumber};
     } else if (key == "address") {
-        if (!IsDottedIpv4(value))
+        if (!values::IsDottedIpv4(value))
             return Fail("a partition's address must be a dotted IPv4 address");
         if (!values::PutText(value, entry.address, "address", m_error))
             return Fail(m_error);

@@ -13,7 +13,4 @@ namespace tarnvale::connectserver {
 // \xNN escapes give bytes already in that code page.
 bool ParseConfig(std::string_view text, Config& config, std::string& error);
 
-// Whether `text` is a dotted IPv4 address (four numbers 0 to 255).
-bool IsDottedIpv4(const std::string& text);
-
 } // namespace tarnvale::connectserver

@@ -8,8 +8,8 @@
 namespace tarnvale::connectserver::values {
 namespace {
 
-bool AllDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 } // namespace
@@ -113,6 +113,31 @@ bool ParsePort(const std::string& text, std::uint16_t& port, bool allowZero) {
         return false;
     port = static_cast<std::uint16_t>(value);
     return true;
+}
+
+bool ParsePlainNumber(std::string_view text, unsigned long most, unsigned long& value) {
+    if (!AllDigits(text) || (text.size() > 1 && text[0] == '0'))
+        return false;
+    value = 0;
+    for (const char digit : text) {
+        value = value * 10 + static_cast<unsigned long>(digit - '0');
+        if (value > most)
+            return false;
+    }
+    return true;
+}
+
+bool IsDottedIpv4(std::string_view text) {
+    unsigned long part = 0;
+    for (int parts = 1; parts <= 4; ++parts) {
+        const std::size_t dot = text.find('.');
+        if (!ParsePlainNumber(text.substr(0, dot), 255, part))
+            return false;
+        if (dot == std::string_view::npos)
+            return parts == 4;
+        text.remove_prefix(dot + 1);
+    }
+    return false;
 }
 
 bool ParseVersion(const std::string& text, ClientVersion& version) {

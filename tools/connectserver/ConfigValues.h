@@ -30,6 +30,14 @@ bool InCodePage(const std::vector<Piece>& pieces, unsigned codePage, std::string
                 std::string& unwritable);
 
 bool ParsePort(const std::string& text, std::uint16_t& port, bool allowZero);
+// A decimal number from 0 to `most` written without leading zeros ("0" itself is
+// one), as addresses and ports are written on the wire. `most` stays far below the
+// largest unsigned long.
+bool ParsePlainNumber(std::string_view text, unsigned long most, unsigned long& value);
+// Whether `text` is a dotted IPv4 address: four numbers 0 to 255, none with a
+// leading zero. Systems differ on "010" (octal 8 to some, an error to others), so
+// such an address is refused rather than read one way here and another there.
+bool IsDottedIpv4(std::string_view text);
 bool ParseVersion(const std::string& text, ClientVersion& version);
 // A whole number from 0 to `most`.
 bool ParseCount(const std::string& text, std::size_t most, std::size_t& count);

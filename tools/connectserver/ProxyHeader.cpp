@@ -1,5 +1,7 @@
 #include "tools/connectserver/ProxyHeader.h"
 
+#include "tools/connectserver/ConfigValues.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,28 +23,6 @@ ProxyHeader Invalid(const std::string& why) {
     header.status = Status::Invalid;
     header.error = why;
     return header;
-}
-
-bool Number(std::string_view text, unsigned long most, unsigned long& value) {
-    if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0') ||
-        text.find_first_not_of("0123456789") != std::string_view::npos)
-        return false;
-    value = std::stoul(std::string(text));
-    return value <= most;
-}
-
-bool Ipv4Text(std::string_view text) {
-    int parts = 0;
-    for (std::size_t start = 0; start <= text.size(); ++parts) {
-        std::size_t dot = text.find('.', start);
-        if (dot == std::string_view::npos)
-            dot = text.size();
-        unsigned long part = 0;
-        if (dot - start > 3 || !Number(text.substr(start, dot - start), 255, part))
-            return false;
-        start = dot + 1;
-    }
-    return parts == 4;
 }
 
 bool Ipv6Text(std::string_view text) {
@@ -80,10 +60,11 @@ ProxyHeader ParseV1(const std::uint8_t* data, std::size_t size) {
     const bool v4 = words[0] == "TCP4";
     if ((!v4 && words[0] != "TCP6") || words.size() != 5)
         return Invalid("PROXY header line is not TCP4, TCP6 or UNKNOWN with four fields");
-    if (v4 ? !Ipv4Text(words[1]) || !Ipv4Text(words[2])
+    if (v4 ? !values::IsDottedIpv4(words[1]) || !values::IsDottedIpv4(words[2])
            : !Ipv6Text(words[1]) || !Ipv6Text(words[2]))
         return Invalid("PROXY header line carries a malformed address");
-    if (!Number(words[3], 65535, sourcePort) || !Number(words[4], 65535, destinationPort))
+    if (!values::ParsePlainNumber(words[3], 65535, sourcePort) ||
+        !values::ParsePlainNumber(words[4], 65535, destinationPort))
         return Invalid("PROXY header line carries a malformed port");
     header.source = std::string(words[1]);
     header.sourcePort = static_cast<std::uint16_t>(sourcePort);

@@ -1,11 +1,12 @@
 #include "tools/connectserver/PublishedVersion.h"
 
+#include "platform/Files.h"
 #include "update/PatchList.h"
+#include "update/RoadFiles.h"
+#include "update/UpdateState.h"
 #include "update/VersionConfig.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace tarnvale::connectserver {
 
@@ -16,10 +17,11 @@ bool NewestInVersionFile(const std::string& bytes, ClientVersion& newest, std::s
     case VersionFileResult::Ok:
         break;
     case VersionFileResult::Unreadable:
-        error = "a name longer than 8 characters, or an overlong token";
+        error = "a name longer than " + std::to_string(kMaxVersionNameLength) +
+                " characters, or an overlong token";
         return false;
     case VersionFileResult::TooMany:
-        error = "more than 999 versions";
+        error = "more than " + std::to_string(kMaxVersions) + " versions";
         return false;
     }
     if (table.empty()) {
@@ -42,20 +44,19 @@ bool PublishedVersion::Refresh(std::string& error) {
     const std::int64_t stamp = time.time_since_epoch().count();
     if (stamp == m_seenTime && size == m_seenSize)
         return false;
-    // A version file holds at most 999 short names; anything far larger is not one.
-    constexpr std::uint64_t kMostBytes = 1024 * 1024;
-    if (size > kMostBytes) {
-        error =
-            m_path + ": larger than " + std::to_string(kMostBytes) + " bytes, not a version file";
+    // The size is checked before anything is read, so that a file far larger than
+    // any version file is never held in memory.
+    if (size > kMaxVersionFileBytes) {
+        error = m_path + ": larger than " + std::to_string(kMaxVersionFileBytes) +
+                " bytes, not a version file";
         return false;
     }
-    std::ifstream in(m_path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text;
     ClientVersion newest;
     std::string why;
-    if (!in || !NewestInVersionFile(text.str(), newest, why)) {
-        error = m_path + ": " + (in ? why : "cannot be read");
+    const bool read = platform::ReadWholeFile(m_path, text);
+    if (!read || !NewestInVersionFile(text, newest, why)) {
+        error = m_path + ": " + (read ? why : "cannot be read");
         return false;
     }
     m_seenTime = stamp;

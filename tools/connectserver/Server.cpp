@@ -101,6 +101,13 @@ void Server::BuildAnswers() {
                                         UpdateInfoFor(m_config, proto::kHttpUpdateInfo));
     m_ftpInfo = proto::BuildUpdateInfo(proto::kFtpUpdateInfo,
                                        UpdateInfoFor(m_config, proto::kFtpUpdateInfo));
+    const auto choosable =
+        std::count_if(std::begin(m_config.partitions), std::end(m_config.partitions),
+                      [](const PartitionEntry& entry) { return entry.port != 0; });
+    m_partitionListNote = "asked for the partition list: sent " + std::to_string(choosable) +
+                          (choosable == 1 ? " choosable partition" : " choosable partitions");
+    m_deadlineNote =
+        "dropped: no request within " + std::to_string(m_config.limits.requestDeadlineMs) + " ms";
 }
 
 void Server::Run() {
@@ -156,8 +163,7 @@ void Server::Sweep(Clock::time_point now) {
     const Limits& limits = m_config.limits;
     const auto deadline = std::chrono::milliseconds(limits.requestDeadlineMs);
     while (!m_waiting.empty() && m_waiting.front()->since + deadline <= now)
-        Close(*m_waiting.front(), &m_counters.deadline,
-              "dropped: no request within " + std::to_string(limits.requestDeadlineMs) + " ms");
+        Close(*m_waiting.front(), &m_counters.deadline, m_deadlineNote);
     const auto idle = std::chrono::milliseconds(limits.idleCloseMs);
     for (auto it = m_finished.begin(); it != m_finished.end() && (*it)->since + idle <= now;) {
         Connection& connection = **it++;
@@ -196,8 +202,7 @@ bool Server::Admit(platform::SocketHandle socket, const std::string& peer, Clock
     const std::string address = AddressOf(peer);
     // Behind a load balancer every connection comes from the balancer; players
     // are counted once their PROXY header names them.
-    const auto open = m_perAddress.find(address);
-    if (!limits.proxyProtocol && open != m_perAddress.end() && open->second >= limits.perAddress) {
+    if (!limits.proxyProtocol && AtCeiling(address)) {
         ++m_counters.refusedPerAddress;
         if (limits.logConnections)
             m_log(peer + " refused: " + std::to_string(limits.perAddress) + " connections from " +
@@ -251,11 +256,16 @@ bool Server::MakeRoom(Clock::time_point now) {
     return false;
 }
 
+// Whether `address` already has as many connections open as one address may.
+bool Server::AtCeiling(const std::string& address) const {
+    const auto open = m_perAddress.find(address);
+    return open != m_perAddress.end() && open->second >= m_config.limits.perAddress;
+}
+
 // Counts the connection against `address`; false when that address is at its
 // ceiling.
 bool Server::Count(Connection& connection, const std::string& address) {
-    const auto open = m_perAddress.find(address);
-    if (open != m_perAddress.end() && open->second >= m_config.limits.perAddress)
+    if (AtCeiling(address))
         return false;
     ++m_perAddress[address];
     connection.address = address;
@@ -359,17 +369,13 @@ bool Server::Frame(Connection& connection) {
 bool Server::HandlePacket(Connection& connection, const std::uint8_t* packet, int length) {
     const std::uint8_t type = proto::PacketType(packet);
     if (type == proto::kPartitionListRequest) {
-        int choosable = 0;
-        for (const PartitionEntry& entry : m_config.partitions)
-            choosable += entry.port != 0 ? 1 : 0;
         Queue(connection, m_partitionList);
         ++m_counters.partitionLists;
-        Note(connection, "asked for the partition list: sent " + std::to_string(choosable) +
-                             (choosable == 1 ? " choosable partition" : " choosable partitions"));
+        Note(connection, m_partitionListNote);
     } else if ((type == proto::kReportHttp || type == proto::kReportFtp) &&
                length >= proto::kVersionReportLength && packet[0] == proto::kShortHeader) {
         Answer(connection, type, ClientVersion{packet[3], packet[4], packet[5]});
-    } else {
+    } else if (m_config.limits.logConnections) {
         Note(connection, "sent packet type " + std::to_string(type) + " of " +
                              std::to_string(length) + " bytes: ignored");
     }
@@ -439,7 +445,7 @@ bool Server::Flush(Connection& connection) {
     return true;
 }
 
-void Server::Close(Connection& connection, std::uint64_t* counter, const std::string& why) {
+void Server::Close(Connection& connection, std::uint64_t* counter, std::string_view why) {
     if (counter != nullptr)
         ++*counter;
     Note(connection, why);
@@ -455,9 +461,9 @@ void Server::Close(Connection& connection, std::uint64_t* counter, const std::st
     m_connections.erase(socket); // destroys `connection`
 }
 
-void Server::Note(const Connection& connection, const std::string& what) {
+void Server::Note(const Connection& connection, std::string_view what) {
     if (m_config.limits.logConnections)
-        m_log(connection.peer + " " + what);
+        m_log(connection.peer + " " + std::string(what));
 }
 
 } // namespace tarnvale::connectserver

@@ -12,6 +12,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -70,12 +71,13 @@ class Server {
     void Answer(Connection& connection, std::uint8_t kind, const ClientVersion& version);
     void Queue(Connection& connection, const std::vector<std::uint8_t>& packet);
     bool Flush(Connection& connection);
+    bool AtCeiling(const std::string& address) const;
     bool Count(Connection& connection, const std::string& address);
     void Finish(Connection& connection, Clock::time_point now);
-    void Close(Connection& connection, std::uint64_t* counter, const std::string& why);
+    void Close(Connection& connection, std::uint64_t* counter, std::string_view why);
     void Sweep(Clock::time_point now);
     int WaitLimit(int timeoutMs, Clock::time_point now) const;
-    void Note(const Connection& connection, const std::string& what);
+    void Note(const Connection& connection, std::string_view what);
     void BuildAnswers();
 
     Config m_config;
@@ -98,6 +100,8 @@ class Server {
 
     // The packets every launcher gets, built once per configuration.
     std::vector<std::uint8_t> m_welcome, m_partitionList, m_upToDate, m_httpInfo, m_ftpInfo;
+    // Log lines said again and again, likewise built once per configuration.
+    std::string m_partitionListNote, m_deadlineNote;
 
     Counters m_counters;
     Clock::time_point m_nextStatus;
